@@ -1,0 +1,169 @@
+// The host calls: format selection, hand-out, codec configuration, teardown.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "quillar/gstparser.h"
+#include "support/host.h"
+#include "support/ivf_writer.h"
+
+using namespace qtest;
+
+namespace {
+
+struct MemFile {
+  Bytes bytes;
+  FILE *f;
+  explicit MemFile(Bytes b) : bytes(std::move(b)), f(fmemopen(bytes.data(), bytes.size(), "rb")) {}
+  ~MemFile() { fclose(f); }
+};
+
+ParserContext *open_with(FILE *f, uint32_t standard, std::string *printed) {
+  StdoutCapture out;
+  ParserContext *ctx = reinterpret_cast<ParserContext *>(1);
+  GSTPARSER_Initialise(&ctx, standard, f);
+  *printed = out.text();
+  return ctx;
+}
+
+TEST(Selection, UnsupportedCodesAreRefusedWithAMessage) {
+  MemFile m(IvfWriter().take());
+  for (uint32_t code : {0u, 1u, 6u, 11u, 0xFFFFFFFFu}) {
+    std::string printed;
+    EXPECT_EQ(open_with(m.f, code, &printed), nullptr) << code;
+    EXPECT_EQ(printed, "Video standard not supported by parser\n");
+  }
+}
+
+TEST(Selection, Vp8NeedsDkifOrRiffAndRewindsToTheStart) {
+  std::string printed;
+  MemFile three(Bytes{'D', 'K', 'I'});
+  EXPECT_EQ(open_with(three.f, 10, &printed), nullptr);
+  EXPECT_EQ(printed, "Cannot determinate VP8 file format\n");
+  MemFile other(Bytes{'O', 'g', 'g', 'S', 0, 0});
+  EXPECT_EQ(open_with(other.f, 10, &printed), nullptr);
+  EXPECT_EQ(printed, "Cannot determinate VP8 file format\n");
+
+  MemFile ivf(IvfWriter().take());
+  ParserContext *ctx = open_with(ivf.f, 10, &printed);
+  ASSERT_NE(ctx, nullptr);
+  EXPECT_EQ(ftell(ivf.f), 0);
+  GSTPARSER_Deinitialise(ctx);
+}
+
+TEST(Selection, Vc1LooksAtByteThreeAndLeavesThePositionAlone) {
+  Bytes b = {0xAA, 0xBB, 0, 0, 0, 0xC5, 0, 0, 0, 0};
+  MemFile m(b);
+  fseek(m.f, 2, SEEK_SET);
+  std::string printed;
+  ParserContext *ctx = open_with(m.f, 5, &printed);
+  ASSERT_NE(ctx, nullptr);
+  EXPECT_EQ(ftell(m.f), 2);
+  GSTPARSER_Deinitialise(ctx);
+
+  MemFile shorter(Bytes{1, 2, 3});
+  EXPECT_EQ(open_with(shorter.f, 5, &printed), nullptr);
+  EXPECT_EQ(printed, "Cannot determinate VC1 file format\n");
+}
+
+TEST(Selection, NullArgumentsDoNotCrash) {
+  GSTPARSER_Initialise(nullptr, 10, nullptr);
+  ParserContext *ctx = reinterpret_cast<ParserContext *>(1);
+  StdoutCapture out;
+  GSTPARSER_Initialise(&ctx, 10, nullptr);
+  EXPECT_EQ(ctx, nullptr);
+  GSTPARSER_Deinitialise(nullptr);
+}
+
+TEST(HandOut, NullPointersAreParameterErrors) {
+  MemFile m(IvfWriter().frame(pattern(10, 0)).take());
+  std::string printed;
+  ParserContext *ctx = open_with(m.f, 10, &printed);
+  uint8_t buf[16];
+  uint32_t cap = sizeof buf;
+  BitStrBufInfo info = {};
+  StdoutCapture out;
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(nullptr, buf, &cap, &info), PARSER_ERROR_PARAMETER);
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, nullptr, &cap, &info), PARSER_ERROR_PARAMETER);
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, nullptr, &info), PARSER_ERROR_PARAMETER);
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, nullptr), PARSER_ERROR_PARAMETER);
+  uint32_t config[2];
+  EXPECT_EQ(GSTPARSER_GetCodecConfig(nullptr, config), PARSER_ERROR_PARAMETER);
+  EXPECT_EQ(GSTPARSER_GetCodecConfig(ctx, nullptr), PARSER_ERROR_PARAMETER);
+  EXPECT_EQ(GSTPARSER_GetCodecConfig(ctx, config), PARSER_ERROR_NOT_READY);
+  EXPECT_EQ(out.text(),
+            "Invalid parameters passed to gst parser\n"
+            "Invalid parameters passed to gst parser\n"
+            "Invalid parameters passed to gst parser\n"
+            "Invalid parameters passed to gst parser\n"
+            "Invalid parameters passed to codec config\n"
+            "Invalid parameters passed to codec config\n"
+            "Trying to get codec config when it is not ready\n");
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_OK) << "nothing was disturbed";
+  EXPECT_EQ(info.copied_bytes, 10u);
+  GSTPARSER_Deinitialise(ctx);
+}
+
+TEST(HandOut, SplitItemsReadNothingWhilePiecesRemain) {
+  MemFile m(IvfWriter().frame(pattern(20000, 1)).frame(pattern(5, 2)).take());
+  std::string printed;
+  ParserContext *ctx = open_with(m.f, 10, &printed);
+  uint8_t buf[8192];
+  uint32_t cap = 6000;
+  BitStrBufInfo info = {};
+  ASSERT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_OK);
+  EXPECT_EQ(info.copied_bytes, 6000u);
+  EXPECT_EQ(info.frame_complete, 0u);
+  EXPECT_EQ(info.buffer_kind, static_cast<uint32_t>(BUFFER_KIND_FRAME));
+  const long position = ftell(m.f);
+
+  uint32_t zero = 0;
+  info.buffer_kind = 77;
+  ASSERT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &zero, &info), PARSER_OK);
+  EXPECT_EQ(info.copied_bytes, 0u);
+  EXPECT_EQ(info.frame_complete, 0u);
+  EXPECT_EQ(info.buffer_kind, 77u) << "a continuing call leaves buffer_kind alone";
+
+  uint64_t total = 6000;
+  do {
+    ASSERT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_OK);
+    total += info.copied_bytes;
+    EXPECT_EQ(ftell(m.f), position);
+  } while (!info.frame_complete);
+  EXPECT_EQ(total, 20000u);
+  ASSERT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_OK);
+  EXPECT_EQ(info.copied_bytes, 5u);
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_END_OF_STREAM);
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_END_OF_STREAM) << "and stays there";
+  GSTPARSER_Deinitialise(ctx);
+}
+
+TEST(HandOut, TeardownMidItemReleasesEverything) {
+  // Leak-checked: a context dropped with an item half handed out and frames
+  // still queued in the parser's adapter frees them all.
+  MemFile m(IvfWriter().frame(pattern(3000, 1)).frame(pattern(30, 2)).frame(pattern(30, 3)).take());
+  std::string printed;
+  ParserContext *ctx = open_with(m.f, 10, &printed);
+  uint8_t buf[100];
+  uint32_t cap = sizeof buf;
+  BitStrBufInfo info = {};
+  ASSERT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_OK);
+  EXPECT_EQ(info.frame_complete, 0u);
+  GSTPARSER_Deinitialise(ctx);
+}
+
+TEST(HandOut, AChainErrorLeavesTheContextUsable) {
+  MemFile m(IvfWriter("VP70").frame(pattern(10, 0)).take());
+  std::string printed;
+  ParserContext *ctx = open_with(m.f, 10, &printed);
+  uint8_t buf[64];
+  uint32_t cap = sizeof buf;
+  BitStrBufInfo info = {1, 2, 3, 4};
+  StdoutCapture out;
+  EXPECT_EQ(GSTPARSER_BitStrBufFill(ctx, buf, &cap, &info), PARSER_ERROR_CHAIN);
+  EXPECT_EQ(info.copied_bytes, 1u) << "info is not written on a chain error";
+  EXPECT_NE(out.text().find("Parsing with newly filled buffer failed\n"), std::string::npos);
+  GSTPARSER_Deinitialise(ctx);
+}
+
+}  // namespace
