@@ -1,0 +1,41 @@
+// String and memory helpers.
+#include <cstdlib>
+#include <cstring>
+
+#include "quillar/garray.h"
+
+extern "C" {
+
+gchar *g_strndup(const gchar *text, gsize n) {
+  if (!text) return nullptr;
+  const void *nul = memchr(text, 0, n);
+  const size_t k = nul ? static_cast<size_t>(static_cast<const gchar *>(nul) - text) : n;
+  if (k == SIZE_MAX) return nullptr;
+  auto *copy = static_cast<gchar *>(malloc(k + 1));
+  if (!copy) return nullptr;
+  memcpy(copy, text, k);
+  copy[k] = '\0';
+  return copy;
+}
+
+gchar *g_strdup(const gchar *text) { return text ? g_strndup(text, strlen(text)) : nullptr; }
+
+gpointer g_memdup(gconstpointer source, guint size) {
+  if (!source) return nullptr;
+  void *copy = malloc(size);
+  if (copy && size) memcpy(copy, source, size);
+  return copy;
+}
+
+gpointer _g_new0(gsize element_size, gsize count) {
+  if (element_size == 0 || count == 0) return nullptr;
+  return calloc(count, element_size);
+}
+
+gpointer _g_try_renew(gpointer memory, gsize a, gsize b) { return realloc(memory, a * b); }
+
+gboolean g_str_has_prefix(const gchar *text, const gchar *prefix) {
+  return strncmp(text, prefix, strlen(prefix)) == 0 ? 1 : 0;
+}
+
+}  // extern "C"
