@@ -151,9 +151,9 @@ struct StreamChunkRow {
   uint32_t tag;
   ChunkHandler handle;
 };
-// "strd" (codec init data) and "indx" (the OpenDML super index) carry
-// nothing the output needs; like "JUNK", "IDIT" and unknown tags they are
-// released.
+// "strd" (codec init data), "indx" (the OpenDML super index) and the
+// stream's own "ix##" index carry nothing the output needs; like "JUNK",
+// "IDIT" and unknown tags they are released.
 constexpr StreamChunkRow kStreamChunks[] = {
     {fourcc("strh"), on_strh},
     {fourcc("strf"), on_strf},
