@@ -1,14 +1,115 @@
-// The avi format parser (not built yet: refuses every stream).
+// AVI demultiplexer: the chain loop, reset, the RIFF file header and the
+// chunk-header helpers. The header list and stream table are read in
+// avi_header.cpp, the movie list in avi_movi.cpp.
 #include "demux/avi/gstavidemux.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "api/parser_output.h"
+#include "core/byte_reader.h"
+#include "core/internal.h"
+#include "demux/avi/avi_internal.h"
+
+namespace quillar {
+
+void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+  ByteReader r(gst_adapter_peek(s->adapter, kAviChunkHeaderSize), kAviChunkHeaderSize);
+  *tag = 0;
+  *size = 0;
+  if (!(r.read_le32(tag) && r.read_le32(size))) *tag = *size = 0;
+}
+
+bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+  const uint32_t available = gst_adapter_available(s->adapter);
+  if (available < kAviChunkHeaderSize) return false;
+  avi_peek_chunk_header(s, tag, size);
+  if (*size == 0 || *size >= kAviMaxBufferedChunk) {
+    s->abort_buffering = 1;
+    return false;
+  }
+  return available - kAviChunkHeaderSize >= avi_padded(*size);
+}
+
+void avi_clear_stream(AviStream *stream) {
+  free(stream->strh);
+  free(stream->strf);
+  free(stream->stream_name);
+  gst_buffer_unref(stream->extra_data);
+  gst_buffer_unref(stream->init_data);
+  memset(stream, 0, sizeof *stream);
+}
+
+}  // namespace quillar
+
+namespace {
+
+using namespace quillar;
+
+constexpr uint32_t kFileHeaderSize = 12;
+
+int32_t step_start(AviDemuxState *s) {
+  if (gst_adapter_available(s->adapter) < kFileHeaderSize) return CHAIN_OK;
+  GstBuffer *header = gst_adapter_take_buffer(s->adapter, kFileHeaderSize);
+  if (!header) return CHAIN_ERROR;
+  uint32_t form = 0;
+  if (!gst_riff_parse_file_header(s, header, &form) || form != fourcc("AVI ")) return CHAIN_ERROR;
+  s->state = AVI_STATE_HEADER;
+  s->header_state = AVI_HEADER_HDRL;
+  return CHAIN_OK;
+}
+
+int32_t step(AviDemuxState *s) {
+  switch (s->state) {
+    case AVI_STATE_START:
+      return step_start(s);
+    case AVI_STATE_HEADER:
+      return avi_step_header(s);
+    default:
+      return avi_step_movi(s);
+  }
+}
+
+}  // namespace
 
 extern "C" {
 
 int32_t gst_avi_demux_chain(ParserOutput *output, GstBuffer *buffer) {
-  (void)output;
-  gst_buffer_unref(buffer);
-  return CHAIN_NOT_SUPPORTED;
+  auto *s = quillar::state_of<AviDemuxState>(output);
+  if (!s->adapter) s->adapter = gst_adapter_new();
+  if (!s->adapter) {
+    gst_buffer_unref(buffer);
+    return CHAIN_ERROR;
+  }
+  if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
+  for (;;) {
+    const uint32_t before = gst_adapter_available(s->adapter);
+    const int32_t result = step(s);
+    if (s->abort_buffering) {
+      s->abort_buffering = 0;
+      return CHAIN_ERROR;
+    }
+    if (result != CHAIN_OK) return result;
+    if (gst_adapter_available(s->adapter) == before) return CHAIN_OK;
+    if (output->frames) return CHAIN_OK;
+  }
 }
 
-void gst_avi_demux_reset_wrapper(ParserOutput *output) { (void)output; }
+void gst_avi_demux_reset_wrapper(ParserOutput *output) {
+  auto *s = quillar::state_of<AviDemuxState>(output);
+  if (s->adapter) {
+    gst_adapter_clear(s->adapter);
+    gst_adapter_unref(s->adapter);
+    s->adapter = nullptr;
+  }
+  for (uint32_t i = 0; i < s->num_streams && i < quillar::AVI_MAX_STREAMS; i++)
+    quillar::avi_clear_stream(&s->streams[i]);
+  s->num_streams = 0;
+  s->state = quillar::AVI_STATE_START;
+  s->header_state = quillar::AVI_HEADER_HDRL;
+  s->end_of_data = 0;
+  free(s->main_header);
+  s->main_header = nullptr;
+}
 
 }  // extern "C"

@@ -1,0 +1,32 @@
+// What the AVI demultiplexer's files share: chunk-header helpers, the
+// stream-record cleanup and the steps of each state.
+#pragma once
+
+#include "demux/avi/gstavidemux.h"
+
+namespace quillar {
+
+constexpr uint32_t kAviChunkHeaderSize = 8;
+constexpr uint32_t kAviListHeaderSize = 12;  // chunk header and list type
+// Chunks that must be buffered whole are refused from this size on.
+constexpr uint32_t kAviMaxBufferedChunk = 1u << 30;
+
+// A chunk's payload and pad byte: the size rounded up to even.
+constexpr uint32_t avi_padded(uint32_t size) { return size + (size & 1u); }
+
+// Reads the tag and size of the first 8 buffered bytes (the caller has made
+// sure they are there).
+void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size);
+// Whether the chunk at the front is buffered whole, pad byte included. A
+// declared size of 0 or of 2^30 or more raises abort_buffering instead.
+// Consumes nothing; tag and size are set whenever 8 bytes are buffered.
+bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size);
+// Releases everything a stream record owns and zeroes it.
+void avi_clear_stream(AviStream *stream);
+
+// One step of each state; each yields a chain result (CHAIN_OK: go on or
+// wait for input).
+int32_t avi_step_header(AviDemuxState *s);
+int32_t avi_step_movi(AviDemuxState *s);
+
+}  // namespace quillar
