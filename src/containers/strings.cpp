@@ -28,7 +28,9 @@ gpointer g_memdup(gconstpointer source, guint size) {
 
 gpointer _g_new0(gsize element_size, gsize count) {
   if (element_size == 0 || count == 0) return nullptr;
-  return calloc(count, element_size);
+  gsize bytes = 0;
+  if (__builtin_mul_overflow(element_size, count, &bytes)) return nullptr;
+  return calloc(1, bytes);
 }
 
 gpointer _g_try_renew(gpointer memory, gsize a, gsize b) {
