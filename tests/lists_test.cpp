@@ -9,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "containers/list_internal.h"
 #include "quillar/glist.h"
 
 namespace {
@@ -494,14 +493,6 @@ TEST(Queue, PeekNthLinkWalksFromTheNearerEnd) {
 
   EXPECT_EQ(g_queue_peek_nth_link(&q, 5), nullptr);
   g_queue_clear(&q);
-}
-
-TEST(ListInternal, AppendReportsSuccessAndKeepsOrder) {
-  GSList *l = nullptr;
-  EXPECT_TRUE(quillar::slist_append(&l, P(1)));
-  EXPECT_TRUE(quillar::slist_append(&l, P(2)));
-  EXPECT_EQ(items(l), (Items{1, 2}));
-  g_slist_free(l);
 }
 
 }  // namespace
