@@ -17,8 +17,10 @@ typedef unsigned int guint;
 typedef int gboolean;
 typedef char gchar;
 typedef uint8_t guint8;
+typedef uint16_t guint16;
 typedef uint32_t guint32;
 typedef int32_t gint32;
+typedef int64_t gint64;
 typedef uint64_t guint64;
 typedef size_t gsize;
 

@@ -17,7 +17,7 @@ bool grow(GArray *a, guint n) {
   if (want > QUILLAR_GARRAY_MAX_BYTES) return false;
   uint64_t size = 16;
   while (size < want) size <<= 1;
-  auto *data = static_cast<guint8 *>(realloc(a->data, size));
+  auto *data = static_cast<gchar *>(realloc(a->data, size));
   if (!data) return false;
   memset(data + a->allocated_bytes, 0, size - a->allocated_bytes);
   a->data = data;
@@ -56,7 +56,7 @@ GArray *g_array_new(gboolean zero_terminated, gboolean clear, guint element_size
 }
 
 GArray *g_array_append_vals(GArray *array, gconstpointer values, guint n) {
-  if (!array || !grow(array, n)) return array;
+  if (!array || (n != 0 && !values) || !grow(array, n)) return array;
   const size_t bytes = static_cast<size_t>(n) * array->element_size;
   if (bytes) memcpy(array->data + static_cast<size_t>(array->len) * array->element_size, values, bytes);
   array->len += n;
@@ -74,9 +74,9 @@ GArray *g_array_remove_index(GArray *array, guint index) {
   return array;
 }
 
-guint8 *g_array_free(GArray *array, gboolean free_data) {
+gchar *g_array_free(GArray *array, gboolean free_data) {
   if (!array) return nullptr;
-  guint8 *data = array->data;
+  gchar *data = array->data;
   free(array);
   if (free_data) {
     free(data);
@@ -102,10 +102,9 @@ gpointer *g_ptr_array_free(GPtrArray *array, gboolean free_items) {
   gpointer *items = array->items;
   if (free_items) {
     if (array->element_free) {
-      GDestroyNotify release = array->element_free;
-      g_ptr_array_foreach(array, [](gpointer data, gpointer f) {
-        reinterpret_cast<GDestroyNotify>(f)(data);
-      }, reinterpret_cast<gpointer>(release));
+      g_ptr_array_foreach(array, [](gpointer data, gpointer self) {
+        static_cast<GPtrArray *>(self)->element_free(data);
+      }, array);
     }
     free(items);
     items = nullptr;

@@ -8,8 +8,7 @@ extern "C" {
 
 gchar *g_strndup(const gchar *text, gsize n) {
   if (!text) return nullptr;
-  const void *nul = memchr(text, 0, n);
-  const size_t k = nul ? static_cast<size_t>(static_cast<const gchar *>(nul) - text) : n;
+  const size_t k = strnlen(text, n);
   if (k == SIZE_MAX) return nullptr;
   auto *copy = static_cast<gchar *>(malloc(k + 1));
   if (!copy) return nullptr;
@@ -29,12 +28,19 @@ gpointer g_memdup(gconstpointer source, guint size) {
 
 gpointer _g_new0(gsize element_size, gsize count) {
   if (element_size == 0 || count == 0) return nullptr;
-  return calloc(count, element_size);
+  gsize bytes = 0;
+  if (__builtin_mul_overflow(element_size, count, &bytes)) return nullptr;
+  return calloc(1, bytes);
 }
 
-gpointer _g_try_renew(gpointer memory, gsize a, gsize b) { return realloc(memory, a * b); }
+gpointer _g_try_renew(gpointer memory, gsize a, gsize b) {
+  gsize bytes = 0;
+  if (__builtin_mul_overflow(a, b, &bytes)) return nullptr;  // memory left as it was
+  return realloc(memory, bytes);
+}
 
 gboolean g_str_has_prefix(const gchar *text, const gchar *prefix) {
+  if (!text || !prefix) return 0;
   return strncmp(text, prefix, strlen(prefix)) == 0 ? 1 : 0;
 }
 
