@@ -68,6 +68,7 @@ TEST(FramerSamples, HostToolShowsCodecConfigAndSkippedFrames) {
             std::string::npos)
       << out;
   EXPECT_NE(out.find("       3  frame       12000        2  "), std::string::npos) << out;
+  EXPECT_NE(out.find("          end of stream: 1 skipped frames\n"), std::string::npos) << out;
   EXPECT_NE(out.find("10 items (10 frames, 0 codec), 20411 bytes, 3 skipped frames"), std::string::npos)
       << out;
 }
