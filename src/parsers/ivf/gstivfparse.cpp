@@ -2,16 +2,16 @@
 // 12-byte header (32-bit size, 64-bit timestamp), all little-endian.
 #include "parsers/ivf/gstivfparse.h"
 
-#include <cinttypes>
-#include <cstdio>
 
 #include "api/parser_output.h"
 #include "core/byte_reader.h"
+#include "core/diag.h"
 #include "core/internal.h"
 
 namespace {
 
 using quillar::ByteReader;
+using quillar::Diag;
 using quillar::fourcc;
 using quillar::IvfParseState;
 
@@ -39,7 +39,7 @@ bool take_file_header(GstAdapter *adapter) {
   if (!read || version != 0 || signature != fourcc("DKIF") ||
       header_length != kFileHeaderSize || !codec_ok)
     return false;
-  printf("IVF Stream has %d frames\n", static_cast<int>(frames));
+  Diag().text("IVF Stream has ").i32(static_cast<int32_t>(frames)).text(" frames\n").print();
   return true;
 }
 
@@ -54,7 +54,7 @@ int32_t take_frame(IvfParseState *s) {
     uint32_t size = 0;
     uint64_t pts = 0;
     if (!(r.read_le32(&size) && r.read_le64(&pts))) return CHAIN_ERROR;
-    printf("In IVF Read frame header: size %u, pts %" PRIu64 "\n", size, pts);
+    Diag().text("In IVF Read frame header: size ").u32(size).text(", pts ").u64(pts).text("\n").print();
     const uint64_t record = static_cast<uint64_t>(size) + kFrameHeaderSize;
     if (record > UINT32_MAX) {
       puts("Header Data Not yet available");
@@ -89,7 +89,7 @@ int32_t gst_ivf_parse_chain(ParserOutput *output, GstBuffer *buffer) {
     return CHAIN_ERROR;
   }
   if (buffer) {
-    printf("In IVF Pushing buffer of size %u to adapter\n", buffer->size);
+    Diag().text("In IVF Pushing buffer of size ").u32(buffer->size).text(" to adapter\n").print();
     if (s->phase == kDiscard) {
       gst_buffer_unref(buffer);
       puts("Header Data Not yet available");

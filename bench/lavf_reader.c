@@ -1,0 +1,47 @@
+/* Benchmark reader: the peer. The file through libavformat's av_read_frame.
+ * Usage: lavf_reader FILE [video]
+ * With "video", only packets of video streams are counted and touched (for
+ * containers where libQuillar hands out video only).
+ * Prints: items=N bytes=B sum=S seconds=T */
+#include <inttypes.h>
+#include <libavformat/avformat.h>
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include "touch.h"
+
+static double now(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (double)ts.tv_sec + (double)ts.tv_nsec / 1e9;
+}
+
+int main(int argc, char **argv) {
+  if (argc < 2) return 2;
+  const int video_only = argc > 2 && strcmp(argv[2], "video") == 0;
+  av_log_set_level(AV_LOG_QUIET);
+  const double start = now();
+  AVFormatContext *fmt = NULL;
+  if (avformat_open_input(&fmt, argv[1], NULL, NULL) < 0) {
+    fprintf(stderr, "libavformat cannot open %s\n", argv[1]);
+    return 1;
+  }
+  AVPacket *pkt = av_packet_alloc();
+  uint64_t items = 0, bytes = 0, sum = 0;
+  while (av_read_frame(fmt, pkt) >= 0) {
+    const AVStream *st = fmt->streams[pkt->stream_index];
+    if (!video_only || st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      sum = touch_bytes(sum, pkt->data, (size_t)pkt->size);
+      bytes += (uint64_t)pkt->size;
+      items++;
+    }
+    av_packet_unref(pkt);
+  }
+  av_packet_free(&pkt);
+  avformat_close_input(&fmt);
+  const double seconds = now() - start;
+  printf("items=%" PRIu64 " bytes=%" PRIu64 " sum=%" PRIu64 " seconds=%.6f end=0 rss_kib=%ld\n", items, bytes, sum,
+         seconds, peak_rss_kib());
+  return 0;
+}

@@ -1,0 +1,55 @@
+// The parsers' diagnostics: fixed English texts on standard output.
+//
+// They are printed once or more per frame, so they are assembled here with a
+// few appends instead of going through printf's format parsing; the text and
+// its destination are the same as printf("...%u...\n") would give.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace quillar {
+
+class Diag {
+ public:
+  Diag &text(const char *s) {
+    const size_t n = strlen(s);
+    append(s, n);
+    return *this;
+  }
+  Diag &u64(uint64_t v) {
+    char digits[20];
+    size_t n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v);
+    if (n > room()) n = room();
+    while (n) buf_[len_++] = digits[--n];
+    return *this;
+  }
+  Diag &u32(uint32_t v) { return u64(v); }
+  // "%d" of a 32-bit value.
+  Diag &i32(int32_t v) {
+    if (v < 0) {
+      append("-", 1);
+      return u64(static_cast<uint64_t>(-static_cast<int64_t>(v)));
+    }
+    return u64(static_cast<uint64_t>(v));
+  }
+  // Writes the line (the caller's text carries its own "\n").
+  void print() { fwrite(buf_, 1, len_, stdout); }
+
+ private:
+  size_t room() const { return sizeof buf_ - len_; }
+  void append(const char *s, size_t n) {
+    if (n > room()) n = room();
+    memcpy(buf_ + len_, s, n);
+    len_ += n;
+  }
+  char buf_[160];
+  size_t len_ = 0;
+};
+
+}  // namespace quillar
