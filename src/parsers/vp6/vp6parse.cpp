@@ -7,11 +7,13 @@
 
 #include "api/parser_output.h"
 #include "core/byte_reader.h"
+#include "core/diag.h"
 #include "core/internal.h"
 
 namespace {
 
 using quillar::ByteReader;
+using quillar::Diag;
 using quillar::Vp6ParseState;
 
 constexpr uint32_t kSizeField = 4;
@@ -35,7 +37,7 @@ int32_t take_frame(Vp6ParseState *s) {
     // The peek fails only when the field spans blocks and cannot be assembled.
     if (!r.read_le32(&s->frame_size)) return CHAIN_ERROR;
     if (s->frame_size == 0) {
-      printf("Found a Skipped frame as frame size is %d\n", 0);
+      Diag().text("Found a Skipped frame as frame size is ").i32(0).text("\n").print();
       s->output->skipped_frames++;
       gst_adapter_flush(adapter, kSizeField);
       continue;
@@ -46,7 +48,7 @@ int32_t take_frame(Vp6ParseState *s) {
       if (unbufferable(s->frame_size)) gst_adapter_clear(adapter);
       return CHAIN_OK;
     }
-    printf("Found a frame of size %d\n", static_cast<int>(s->frame_size));
+    Diag().text("Found a frame of size ").i32(static_cast<int32_t>(s->frame_size)).text("\n").print();
     gst_adapter_flush(adapter, kSizeField);
     if (!quillar::queue_frame(s->output, gst_adapter_take_buffer(adapter, s->frame_size)))
       return CHAIN_ERROR;
@@ -66,7 +68,7 @@ int32_t gst_vp6_parse_chain(ParserOutput *output, GstBuffer *buffer) {
     return CHAIN_ERROR;
   }
   if (buffer) {
-    printf("In VP6 Pushing buffer of size %u to adapter\n", buffer->size);
+    Diag().text("In VP6 Pushing buffer of size ").u32(buffer->size).text(" to adapter\n").print();
     if (unbufferable(s->frame_size)) {
       gst_buffer_unref(buffer);
     } else if (!quillar::adapter_push(s->adapter, buffer)) {
