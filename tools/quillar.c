@@ -38,7 +38,8 @@ static const char k_usage[] =
     "  -h, --help           this text\n"
     "\n"
     "Per item: index, kind (frame or codec), size in bytes, skipped-frame count\n"
-    "reported with it, and the MD5 of its bytes (as ffprobe -show_data_hash MD5).\n"
+    "reported with it, and the MD5 of its bytes (as ffprobe -show_data_hash MD5);\n"
+    "skipped frames reported with the end of stream get a line of their own.\n"
     "Exit status: 0 when every file reached its end of stream, 1 when a file\n"
     "could not be read or parsed, 2 for bad usage.\n";
 
@@ -174,6 +175,7 @@ static int run_file(const char *path, const Options *opt, uint8_t *buffer, FILE 
   Totals t = {0, 0, 0, 0, 0, 0};
   uint32_t capacity = opt->capacity;
   int status = 0, shown_config = 0, errors_in_row = 0;
+  uint32_t end_skipped = 0;
   uint32_t config[2] = {0, 0};
   const int show_progress = isatty(STDERR_FILENO) && !opt->verbose;
   double last_progress = now_seconds();
@@ -208,7 +210,11 @@ static int run_file(const char *path, const Options *opt, uint8_t *buffer, FILE 
       size += info.copied_bytes;
     } while (!info.frame_complete);
     if (result == PARSER_END_OF_STREAM) {
-      t.skipped += info.skipped_frames;
+      /* Skipped-frame records met after the last frame come with the end. */
+      end_skipped = info.skipped_frames;
+      t.skipped += end_skipped;
+      if (end_skipped && !opt->json && !opt->quiet)
+        fprintf(g_out, "          end of stream: %u skipped frames\n", end_skipped);
       break;
     }
     if (result != PARSER_OK) {
@@ -259,10 +265,10 @@ static int run_file(const char *path, const Options *opt, uint8_t *buffer, FILE 
   const double rate = seconds > 0 ? mib / seconds : 0.0;
   if (opt->json) {
     fprintf(g_out, "],\"summary\":{\"items\":%llu,\"frames\":%llu,\"codec_items\":%llu,"
-                   "\"bytes\":%llu,\"skipped\":%llu,\"largest\":%llu,\"end\":\"%s\"",
+                   "\"bytes\":%llu,\"skipped\":%llu,\"end_skipped\":%u,\"largest\":%llu,\"end\":\"%s\"",
             (unsigned long long)t.items, (unsigned long long)t.frames,
             (unsigned long long)t.codec_items, (unsigned long long)t.bytes,
-            (unsigned long long)t.skipped, (unsigned long long)t.largest, ending);
+            (unsigned long long)t.skipped, end_skipped, (unsigned long long)t.largest, ending);
     if (shown_config) fprintf(g_out, ",\"width\":%u,\"height\":%u", config[1], config[0]);
     fprintf(g_out, ",\"file_bytes\":%ld,\"seconds\":%.6f}}\n", file_size, seconds);
   } else {

@@ -1,12 +1,16 @@
-// Private state of the webp format parser.
+// Private state of the WebP (lossy VP8) framer.
 #pragma once
 
+#include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
 namespace quillar {
 
 struct WebpParseState {
+  GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
+  uint32_t phase;       // 0: expecting the file header, 1: frame data
+  uint32_t frame_size;  // the "VP8 " chunk size from the file header
 };
 
 }  // namespace quillar

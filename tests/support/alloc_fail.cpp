@@ -1,0 +1,47 @@
+#include "support/alloc_fail.h"
+
+#include <cstdlib>
+
+extern "C" {
+void *__real_malloc(size_t size);
+void *__real_calloc(size_t count, size_t size);
+void *__real_realloc(void *p, size_t size);
+}
+
+namespace {
+
+long g_countdown = -1;  // negative: no failure pending
+bool g_triggered = false;
+size_t g_count = 0;
+
+bool should_fail() {
+  g_count++;
+  if (g_countdown < 0) return false;
+  if (g_countdown-- > 0) return false;
+  g_triggered = true;
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+void *__wrap_malloc(size_t size) { return should_fail() ? nullptr : __real_malloc(size); }
+void *__wrap_calloc(size_t count, size_t size) {
+  return should_fail() ? nullptr : __real_calloc(count, size);
+}
+void *__wrap_realloc(void *p, size_t size) {
+  return should_fail() ? nullptr : __real_realloc(p, size);
+}
+}
+
+namespace qtest {
+
+FailAllocation::FailAllocation(long n) {
+  g_countdown = n;
+  g_triggered = false;
+}
+FailAllocation::~FailAllocation() { g_countdown = -1; }
+bool FailAllocation::triggered() const { return g_triggered; }
+size_t allocation_count() { return g_count; }
+
+}  // namespace qtest

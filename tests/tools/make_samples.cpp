@@ -1,0 +1,44 @@
+// Writes the bundled RCV and VP6 samples: make_samples DIR
+#include <cstdio>
+#include <string>
+
+#include "support/samples.h"
+
+namespace {
+
+bool write(const std::string &path, const qtest::Bytes &data) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+  return fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+namespace qtest {
+// The writers' filler bytes, as tests/support/host.cpp makes them (a test
+// checks that the bundled samples equal what the tests build).
+Bytes pattern(size_t size, uint32_t seed) {
+  Bytes b(size);
+  uint32_t x = seed * 2654435761u + 12345u;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    b[i] = static_cast<uint8_t>(x >> 16);
+  }
+  return b;
+}
+}  // namespace qtest
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: make_samples DIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  if (!write(dir + "/filler-176x144.rcv", qtest::sample_rcv()) ||
+      !write(dir + "/filler.vp6", qtest::sample_vp6())) {
+    perror("make_samples");
+    return 1;
+  }
+  return 0;
+}
