@@ -80,7 +80,7 @@ TEST_F(RmInterop, VideoOnlyMatchesFfprobe) {
   expect_matches_ffprobe(rv10, {0}, 128, 96);
   // Key frames of more than 16 KiB: frame lengths take the 4-byte form.
   const std::string rv20 = make(
-      "d.rm", "-f lavfi -i mandelbrot=size=352x288:rate=10 -t 1 -c:v rv20 -q:v 1 -g 5");
+      "d.rm", "-f lavfi -i mandelbrot=size=352x288:rate=10 -t 0.3 -c:v rv20 -q:v 1 -g 5");
   ASSERT_GT(video_packets(rv20).at(0).size, 0x4000u);
   expect_matches_ffprobe(rv20, {0}, 352, 288);
 }
@@ -170,6 +170,15 @@ TEST_F(RmInterop, BundledSampleMatchesFfprobe) {
   QTEST_REQUIRE_FFMPEG();
   const std::string f = std::string(QUILLAR_SOURCE_DIR) + "/samples/testsrc-rv20-ac3.rm";
   expect_matches_ffprobe(f, {0}, 176, 144);
+}
+
+TEST(RmHostTool, DetectsRealMediaAndShowsTheCodecConfiguration) {
+  std::string log;
+  const std::string sample = std::string(QUILLAR_SOURCE_DIR) + "/samples/testsrc-rv20-ac3.rm";
+  ASSERT_EQ(run_command(std::string("'") + QUILLAR_TOOL + "' '" + sample + "'", &log), 0) << log;
+  EXPECT_NE(log.find("RealMedia, video standard 7"), std::string::npos) << log;
+  EXPECT_NE(log.find("codec configuration: 176x144 (width x height)"), std::string::npos) << log;
+  EXPECT_NE(log.find("31 items (30 frames, 1 codec)"), std::string::npos) << log;
 }
 
 }  // namespace
