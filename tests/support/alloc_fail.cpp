@@ -44,4 +44,10 @@ FailAllocation::~FailAllocation() { g_countdown = -1; }
 bool FailAllocation::triggered() const { return g_triggered; }
 size_t allocation_count() { return g_count; }
 
+void fail_allocation(long n) {
+  g_countdown = n > 0 ? n - 1 : -1;
+  g_triggered = false;
+}
+bool allocation_failed() { return g_triggered; }
+
 }  // namespace qtest

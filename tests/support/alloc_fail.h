@@ -18,4 +18,9 @@ class FailAllocation {
 // Allocations made by code compiled into the test executable so far.
 size_t allocation_count();
 
+// The same countdown without a scope: the n-th allocation from now on (1: the
+// next one) fails; 0 disarms. allocation_failed() tells whether it happened.
+void fail_allocation(long n);
+bool allocation_failed();
+
 }  // namespace qtest

@@ -1,12 +1,67 @@
-// Private state of the rm format parser.
+// Private state of the RealMedia demultiplexer, shared by its chunk walker
+// (rmdemux.cpp) and its packet layer (rmpacket.cpp).
 #pragma once
 
+#include <cstdint>
+
+#include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
 namespace quillar {
 
+// A RealVideo frame is reassembled from at most this many pieces.
+constexpr uint32_t kRmMaxPieces = 256;
+
+// One kept RealVideo stream, from its MDPR chunk to the next reset.
+struct RmStream {
+  uint32_t kind;            // 1: video, the only kind ever kept
+  uint32_t id;              // stream number from the MDPR body
+  int32_t status;           // 0 healthy, CHAIN_ERROR once a frame had too many pieces
+  uint32_t expected_size;   // bytes the frame under assembly will have
+  uint32_t assembled_size;  // bytes of pieces received for it so far
+  uint32_t piece_count;     // pieces received for it so far
+  uint32_t piece_offsets[kRmMaxPieces];  // assembled_size when each piece arrived
+  GstAdapter *pieces;       // the pieces' bytes, in arrival order
+};
+
 struct RmDemuxState {
   ParserOutput *output;
+  GSList *streams;            // RmStream*, in the order of their MDPR chunks
+  GstAdapter *adapter;        // input; created by the first chain call
+  uint32_t state;             // RmState
+  uint32_t chunk_tag;         // tag of the chunk being handled, as read
+  uint32_t chunk_size;        // bytes the current state still waits for
+  uint16_t chunk_version;
+  uint32_t packets_total;     // packets announced by the current DATA header
+  uint32_t packets_seen;      // packets handled since that header
+  uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
 };
+
+enum RmState : uint32_t {
+  kRmChunkHeader = 1,
+  kRmSkipChunk = 2,
+  kRmFileHeader = 3,       // ".RMF"
+  kRmProperties = 4,       // "PROP"
+  kRmMediaProperties = 5,  // "MDPR"
+  kRmIndexHeader = 6,      // "INDX"
+  kRmDataHeader = 7,       // "DATA"
+  kRmContent = 8,          // "CONT"
+  kRmDataPacket = 11,
+  kRmEnd = 13,             // nothing more comes out; input is released
+  kRmIndexRecords = 14,
+};
+
+// What one step of the state machine did.
+enum class RmStep {
+  kNeedData,  // the current state lacks bytes: return from the chain
+  kDone,      // the step did its work: go on if output allows
+};
+
+// One iteration of the DataPacket state: cuts one packet out of the input
+// and reassembles its RealVideo pieces. Sets *pending to the packet's result.
+RmStep rm_data_packet(RmDemuxState *s, int32_t *pending);
+
+// Enters End: the rest of the input is released as it arrives.
+void rm_enter_end(RmDemuxState *s);
 
 }  // namespace quillar

@@ -1,0 +1,217 @@
+// RealMedia data packets and RealVideo frame reassembly.
+//
+// A packet is framed by a version (0 or 1) and a length; its header then
+// gives the stream number. The body of a RealVideo packet is a run of
+// fragments, each a piece of a frame: a whole frame (class 0x40), one of
+// several whole frames packed together (0xC0), or a part of a frame split
+// over several packets (0x00, and 0x80 for the last part). Pieces collect in
+// the stream's `pieces` adapter until the frame is complete; it is then
+// handed out behind a table of its pieces: the piece count minus one, then
+// for each piece the 32-bit little-endian values 1 and its offset.
+#include <cstring>
+
+#include "api/parser_output.h"
+#include "core/byte_reader.h"
+#include "core/internal.h"
+#include "demux/rm/rmdemux.h"
+
+namespace {
+
+using quillar::ByteReader;
+using quillar::RmDemuxState;
+using quillar::RmStep;
+using quillar::RmStream;
+
+constexpr uint32_t kFramingSize = 4;  // version and length
+constexpr uint32_t kHeaderSizeV0 = 8;  // stream, timestamp, group, flags
+constexpr uint32_t kHeaderSizeV1 = 9;  // one more byte
+constexpr uint32_t kTableEntrySize = 8;
+
+enum FragmentClass : uint8_t {
+  kPartOfFrame = 0x00,
+  kWholeFrame = 0x40,
+  kLastPartOfFrame = 0x80,
+  kPackedFrame = 0xC0,
+};
+
+RmStream *find_stream(RmDemuxState *s, uint32_t id) {
+  for (GSList *node = s->streams; node; node = node->next) {
+    auto *stream = static_cast<RmStream *>(node->data);
+    if (stream->id == id) return stream;
+  }
+  return nullptr;
+}
+
+// Frame lengths and piece offsets: two bytes (14 bits) when either of the
+// top two bits is set, else four.
+bool read_number(ByteReader *r, uint32_t *value) {
+  ByteReader probe = *r;
+  uint16_t shortform = 0;
+  if (!probe.read_be16(&shortform)) return false;
+  if (shortform & 0xC000) {
+    *value = shortform & 0x3FFFu;
+    return r->skip(2);
+  }
+  return r->read_be32(value);
+}
+
+void forget_frame(RmStream *st) {
+  gst_adapter_clear(st->pieces);
+  st->expected_size = 0;
+  st->assembled_size = 0;
+  st->piece_count = 0;
+}
+
+void put_le32(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Hands out the frame assembled in `st` and starts a new one.
+int32_t finish_frame(RmDemuxState *s, RmStream *st) {
+  const uint32_t held = gst_adapter_available(st->pieces);
+  const uint32_t table = 1 + kTableEntrySize * st->piece_count;
+  const uint64_t size = static_cast<uint64_t>(table) + held;
+  GstBuffer *frame = size <= UINT32_MAX ? gst_buffer_new_and_alloc(static_cast<uint32_t>(size))
+                                        : nullptr;
+  if (!frame) {
+    forget_frame(st);
+    return CHAIN_ERROR;
+  }
+  frame->data[0] = static_cast<uint8_t>(st->piece_count - 1);
+  for (uint32_t i = 0; i < st->piece_count; i++) {
+    put_le32(frame->data + 1 + kTableEntrySize * i, 1);
+    put_le32(frame->data + 5 + kTableEntrySize * i, st->piece_offsets[i]);
+  }
+  gst_adapter_copy(st->pieces, frame->data + table, 0, held);
+  forget_frame(st);
+  return quillar::queue_frame(s->output, frame) ? CHAIN_OK : CHAIN_ERROR;
+}
+
+// Splits one packet body into pieces. `r` is positioned at the body and
+// counts from packet offset `base`. Returns the packet's result.
+int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r, uint32_t base) {
+  const int32_t ret = st->status;
+  for (;;) {
+    const uint8_t h = *r.current();
+    const uint8_t kind = h & 0xC0;
+    uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
+    bool header_ok = true;
+    if (kind == kWholeFrame) {
+      header_ok = r.skip(2);
+    } else {
+      if (kind == kPartOfFrame || kind == kLastPartOfFrame) {
+        uint8_t sub = 0;
+        header_ok = r.skip(1) && r.read_u8(&sub);
+        subsequence = sub & 0x7Fu;
+      } else {
+        header_ok = r.skip(1);
+      }
+      header_ok = header_ok && read_number(&r, &frame_length) &&
+                  read_number(&r, &piece_offset) && r.skip(1);  // sequence byte
+    }
+    if (!header_ok) {
+      // A short fragment header ends the packet and clears a failed stream.
+      st->status = CHAIN_OK;
+      return CHAIN_OK;
+    }
+    const uint32_t left = static_cast<uint32_t>(r.remaining());
+    uint32_t size = left;
+    if (kind == kLastPartOfFrame) size = piece_offset;
+    if (kind == kPackedFrame) size = frame_length;
+
+    // A piece said to run past the packet is counted but holds no bytes.
+    GstBuffer *piece = nullptr;
+    if (size <= left) {
+      piece = gst_buffer_create_sub(packet, base + static_cast<uint32_t>(r.pos()), size);
+      if (!piece) {
+        forget_frame(st);
+        return CHAIN_ERROR;
+      }
+    }
+    if (subsequence <= 1) {
+      // A new frame: whatever an unfinished one left behind is dropped.
+      forget_frame(st);
+      st->expected_size = subsequence == 1 ? frame_length : size;
+    }
+    if (st->piece_count == quillar::kRmMaxPieces) {
+      gst_buffer_unref(piece);
+      st->status = CHAIN_ERROR;
+      return CHAIN_ERROR;
+    }
+    if (piece && !quillar::adapter_push(st->pieces, piece)) {
+      forget_frame(st);
+      return CHAIN_ERROR;
+    }
+    st->piece_offsets[st->piece_count++] = st->assembled_size;
+    st->assembled_size += size;
+    if (st->assembled_size >= st->expected_size) {
+      const int32_t made = finish_frame(s, st);
+      if (made != CHAIN_OK) return made;
+      if (ret != CHAIN_OK) return ret;
+    }
+    if (size > left || left - size <= 2) return ret;
+    (void)r.skip(size);
+  }
+}
+
+// Handles one packet; `packet` holds it whole, framing included.
+int32_t handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
+  ByteReader r(packet->data + kFramingSize, packet->size - kFramingSize);
+  const uint32_t header = version == 1 ? kHeaderSizeV1 : kHeaderSizeV0;
+  uint16_t id = 0;
+  // A packet shorter than its own header is dropped unread.
+  if (!(r.read_be16(&id) && r.seek(header))) return CHAIN_OK;
+  RmStream *st = find_stream(s, id);
+  if (!st || r.remaining() == 0) return CHAIN_OK;
+  if (r.remaining() <= 2) return st->status;
+  return reassemble(s, st, packet, r, kFramingSize);
+}
+
+}  // namespace
+
+namespace quillar {
+
+RmStep rm_data_packet(RmDemuxState *s, int32_t *pending) {
+  GstAdapter *a = s->adapter;
+  const uint32_t available = gst_adapter_available(a);
+  uint8_t framing[kFramingSize];
+  if (available < 2) return RmStep::kNeedData;
+  gst_adapter_copy(a, framing, 0, 2);
+  ByteReader r(framing, sizeof framing);
+  uint16_t version = 0, length = 0;
+  if (!r.read_be16(&version)) return RmStep::kNeedData;
+  if (version > 1) {
+    // The packets end here (often at the next chunk's tag).
+    gst_adapter_flush(a, 2);
+    if (s->next_data_offset != 0)
+      s->state = kRmChunkHeader;
+    else
+      rm_enter_end(s);
+    return RmStep::kDone;
+  }
+  if (available < kFramingSize) return RmStep::kNeedData;
+  gst_adapter_copy(a, framing, 0, kFramingSize);
+  if (!r.read_be16(&length)) return RmStep::kNeedData;
+  if (length < kFramingSize) {
+    gst_adapter_flush(a, kFramingSize);
+    if (length == 0 || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
+    return RmStep::kDone;
+  }
+  if (available < length) return RmStep::kNeedData;
+  if (length == kFramingSize) {
+    gst_adapter_flush(a, kFramingSize);
+  } else {
+    GstBuffer *packet = gst_adapter_take_buffer(a, length);
+    if (!packet) {
+      *pending = CHAIN_ERROR;  // nothing consumed: tried again on the next call
+      return RmStep::kDone;
+    }
+    *pending = handle_packet(s, packet, version);
+    gst_buffer_unref(packet);
+  }
+  s->packets_seen++;
+  if (length == kFramingSize || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
+  return RmStep::kDone;
+}
+
+}  // namespace quillar
