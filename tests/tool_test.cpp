@@ -68,10 +68,17 @@ TEST(QuillarTool, SampleItemsMatchFfprobeWholeAndInSmallPieces) {
   }
 }
 
-TEST(QuillarTool, ExitStatusSeparatesUnreadableFilesFromBadUsage) {
+TEST(QuillarTool, UnreadableAndRefusedFilesExitWithOne) {
   EXPECT_EQ(quillar("/nonexistent/quillar-input.ivf").status, 1);
   EXPECT_EQ(quillar("--standard 10 /dev/null").status, 1) << "an empty file is refused";
+}
+
+// The host used to return from a usage error without freeing its file list;
+// under LeakSanitizer that turned exit status 2 into 1.
+TEST(QuillarTool, UsageErrorsExitWithTwoAndLeakNothing) {
   EXPECT_EQ(quillar("--no-such-option x.ivf").status, 2);
+  EXPECT_EQ(quillar("--capacity 0 x.ivf").status, 2);
+  EXPECT_EQ(quillar("--standard").status, 2) << "option without its value";
   EXPECT_EQ(quillar("").status, 2) << "no file given";
 }
 
