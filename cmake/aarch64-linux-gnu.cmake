@@ -16,9 +16,11 @@ find_program(CMAKE_READELF NAMES ${QUILLAR_CROSS_TRIPLE}-readelf REQUIRED)
 find_program(CMAKE_OBJDUMP NAMES ${QUILLAR_CROSS_TRIPLE}-objdump)
 find_program(CMAKE_STRIP NAMES ${QUILLAR_CROSS_TRIPLE}-strip)
 
-# Headers, libraries and packages come from the target's tree only; programs
-# (ffmpeg, pkg-config, ...) from the build machine.
-set(CMAKE_FIND_ROOT_PATH ${QUILLAR_CROSS_SYSROOT})
+# Headers, libraries and packages come from the target's trees only (the
+# cross sysroot, plus any staging roots given with -DCMAKE_FIND_ROOT_PATH);
+# programs (ffmpeg, pkg-config, ...) from the build machine.
+list(APPEND CMAKE_FIND_ROOT_PATH ${QUILLAR_CROSS_SYSROOT})
+list(REMOVE_DUPLICATES CMAKE_FIND_ROOT_PATH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
