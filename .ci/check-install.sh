@@ -8,7 +8,7 @@
 # Each tree is used both ways: pkg-config on a plain compiler command line,
 # and find_package(Quillar) from tests/consumer/CMakeLists.txt. Both build
 # tests/consumer/consumer.c and the README's examples/minimal_host.c; the
-# installed quillar host runs too.
+# installed quillar host runs too. The README must quote the example as it is.
 # Expects build/default and build/arm64 built and packaged (.ci/run does it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -66,6 +66,14 @@ check_tree() {
   fi
   echo "$name: consumer and minimal_host built with pkg-config and find_package; $frames frames"
 }
+
+# The README quotes examples/minimal_host.c whole; the quote must not drift.
+awk '/^```c$/ { inside = 1; first = 1; next }
+     inside && /^```$/ { if (keep) exit; inside = 0; next }
+     inside { if (first) keep = ($0 ~ /^\/\* A complete minimal decoder host/); first = 0; if (keep) print }' \
+  README.md >"$work/readme-example.c"
+diff -u examples/minimal_host.c "$work/readme-example.c" >&2 ||
+  fail "README.md does not quote examples/minimal_host.c as it stands"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
 
