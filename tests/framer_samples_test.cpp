@@ -55,7 +55,7 @@ TEST(FramerSamples, Vp6GivesEveryFrameAndCountsEverySkip) {
 
 TEST(FramerSamples, HostToolShowsCodecConfigAndSkippedFrames) {
   std::string out;
-  ASSERT_EQ(run_command(std::string(QUILLAR_TOOL) + " " + sample("filler-176x144.rcv") + " " +
+  ASSERT_EQ(run_command(std::string(QUILLAR_TOOL_COMMAND) + " " + sample("filler-176x144.rcv") + " " +
                             sample("filler.vp6"),
                         &out),
             0)

@@ -175,7 +175,7 @@ TEST_F(RmInterop, BundledSampleMatchesFfprobe) {
 TEST(RmHostTool, DetectsRealMediaAndShowsTheCodecConfiguration) {
   std::string log;
   const std::string sample = std::string(QUILLAR_SOURCE_DIR) + "/samples/testsrc-rv20-ac3.rm";
-  ASSERT_EQ(run_command(std::string("'") + QUILLAR_TOOL + "' '" + sample + "'", &log), 0) << log;
+  ASSERT_EQ(run_command(std::string(QUILLAR_TOOL_COMMAND) + " '" + sample + "'", &log), 0) << log;
   EXPECT_NE(log.find("RealMedia, video standard 7"), std::string::npos) << log;
   EXPECT_NE(log.find("codec configuration: 176x144 (width x height)"), std::string::npos) << log;
   EXPECT_NE(log.find("31 items (30 frames, 1 codec)"), std::string::npos) << log;

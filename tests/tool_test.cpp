@@ -10,7 +10,7 @@ using namespace qtest;
 
 namespace {
 
-const std::string kTool = QUILLAR_TOOL;
+const std::string kTool = QUILLAR_TOOL_COMMAND;
 const std::string kSample = std::string(QUILLAR_SOURCE_DIR) + "/samples/testsrc-vp8.ivf";
 
 struct ToolRun {

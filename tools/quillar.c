@@ -294,11 +294,11 @@ static int parse_size(const char *text, uint32_t *out) {
   return 0;
 }
 
-int main(int argc, char **argv) {
+/* Everything after the allocation of `files`, which main releases on every
+ * path (usage errors included). */
+static int run(int argc, char **argv, const char **files) {
   Options opt = {0, DEFAULT_CAPACITY, 0, 0, 0, NULL, NULL};
-  const char **files = calloc((size_t)argc, sizeof *files);
   int nfiles = 0;
-  if (!files) return 1;
   for (int i = 1; i < argc; i++) {
     const char *a = argv[i];
     const char *value = i + 1 < argc ? argv[i + 1] : NULL;
@@ -363,6 +363,7 @@ int main(int argc, char **argv) {
   uint8_t *buffer = malloc(opt.capacity);
   if (!buffer) {
     fail("cannot allocate a host buffer of %u bytes", opt.capacity);
+    if (concat) fclose(concat);
     return 1;
   }
   int status = 0;
@@ -372,7 +373,14 @@ int main(int argc, char **argv) {
     status = 1;
   }
   free(buffer);
-  free(files);
   if (fclose(g_out) != 0) status = 1;
+  return status;
+}
+
+int main(int argc, char **argv) {
+  const char **files = calloc((size_t)argc, sizeof *files);
+  if (!files) return 1;
+  const int status = run(argc, argv, files);
+  free(files);
   return status;
 }

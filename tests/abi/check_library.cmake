@@ -33,6 +33,20 @@ if(missing OR extra)
 endif()
 message(STATUS "exports: ${n_actual} symbols, as listed")
 
+# The library is built for the machine this build targets (a cross build
+# checks its aarch64 library with the cross binutils).
+if(MACHINE)
+  execute_process(COMMAND ${READELF} -h ${LIBRARY} OUTPUT_VARIABLE header RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT header MATCHES "Machine: +([^\n]*)")
+    message(FATAL_ERROR "readelf -h failed on ${LIBRARY}")
+  endif()
+  set(machine "${CMAKE_MATCH_1}")
+  if(NOT machine MATCHES "${MACHINE}")
+    message(FATAL_ERROR "libQuillar is built for ${machine}, not ${MACHINE}")
+  endif()
+  message(STATUS "machine: ${machine}")
+endif()
+
 execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dyn RESULT_VARIABLE rc)
 string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[([^]]+)\\]" needed_lines "${dyn}")
 set(needed "")
