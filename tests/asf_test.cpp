@@ -343,16 +343,6 @@ TEST(AsfPacket, CompressedPayloadsBecomeOneObjectPerPiece) {
   EXPECT_EQ(p.hand_out(), (std::vector<Bytes>{{'x', 'y'}}));
 }
 
-TEST(AsfPacket, HandOutGoesStreamByStreamInTableOrder) {
-  AsfLayout multi;
-  multi.multiple = true;
-  PacketParser p(300, {5, 3});
-  EXPECT_EQ(p.parse(asf_packet(300, multi, {whole(3, 0, pattern(10, 30)), whole(5, 0, pattern(10, 50)),
-                                            whole(3, 1, pattern(10, 31)), whole(5, 1, pattern(10, 51))})),
-            ASF_PACKET_OK);
-  EXPECT_EQ(p.hand_out(), (std::vector<Bytes>{pattern(10, 50), pattern(10, 51), pattern(10, 30), pattern(10, 31)}));
-}
-
 // Regression: a first fragment longer than its object's declared size (and a
 // payload without replicated data, whose size is 0) used to be copied into a
 // buffer of the object's size.
