@@ -254,6 +254,15 @@ TEST(AsfDemux, BroadcastFilesTakeEveryPacketAndRestartAtANewHeader) {
   std::vector<Bytes> got;
   for (const Item &i : r.items) got.push_back(i.data);
   EXPECT_EQ(got, (std::vector<Bytes>{kCodec, a[0], a[1], a[2], codec_b, b[0], b[1]}));
+
+  // A segment without frames still hands out its codec data before the next
+  // segment's.
+  std::vector<Bytes> none;
+  file = segment(10, 0, 1, 0, kCodec, &none);
+  file.insert(file.end(), second.begin(), second.end());
+  got.clear();
+  for (const Item &i : run_host_all_capacities(file, 5).items) got.push_back(i.data);
+  EXPECT_EQ(got, (std::vector<Bytes>{kCodec, codec_b, b[0], b[1]}));
 }
 
 // Regression: a restart found in the data phase ended the call; when that

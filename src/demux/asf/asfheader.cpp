@@ -2,8 +2,6 @@
 // broadcast flag), stream properties (video streams, their frame size and
 // codec-private bytes), header extensions and nested headers. Everything
 // else is stepped over; encrypted or signed files are refused.
-#include <cstdlib>
-#include <cstring>
 
 #include "demux/asf/gstasfdemux.h"
 

@@ -61,10 +61,12 @@ int32_t take_packets(AsfDemuxState *s) {
       if (front_is_header(adapter, nullptr)) {
         reset_state(s, true);
         // Go on with the new header in this call, so that a drain call after
-        // the end of the file does not stop before it. Frames of the old
-        // segment that this call queued go out first: the new header's
-        // codec data would overtake them, so it waits for the next call.
-        return s->output->frames ? CHAIN_OK : take_header(s);
+        // the end of the file does not stop before it. But what this call
+        // queued for the old segment (frames, codec data) goes out first:
+        // the new header's codec data would overtake or replace it. The
+        // host's next drain call then parses the new header.
+        if (s->output->frames || s->output->codec_data) return CHAIN_OK;
+        return take_header(s);
       }
     } else if (static_cast<uint64_t>(s->packet_index) >= s->total_packets) {
       s->phase = ASF_PHASE_INDEX;
