@@ -1,0 +1,96 @@
+// The ASF GUID tables: data, not code. Each row is written with the GUID's
+// usual text form (first three groups as numbers, then the last eight bytes
+// in file order); guid() turns that into the four file-order words the
+// lookups compare.
+#include "quillar/asf.h"
+
+namespace {
+
+constexpr uint32_t le_word(uint64_t tail, int first_byte) {
+  uint32_t w = 0;
+  for (int i = 0; i < 4; i++)
+    w |= static_cast<uint32_t>((tail >> (8 * (7 - (first_byte + i)))) & 0xFF) << (8 * i);
+  return w;
+}
+
+constexpr AsfGuidValue guid(uint32_t d1, uint32_t d2, uint32_t d3, uint64_t tail) {
+  return AsfGuidValue{d1, d2 | d3 << 16, le_word(tail, 0), le_word(tail, 4)};
+}
+
+#define ROW(id, d1, d2, d3, tail) {id, #id, guid(d1, d2, d3, tail)}
+#define END(id) {id, #id, AsfGuidValue{0, 0, 0, 0}}
+
+}  // namespace
+
+extern "C" {
+
+const AsfGuidEntry asf_object_guids[] = {
+    ROW(ASF_OBJ_STREAM, 0xB7DC0791, 0xA9B7, 0x11CF, 0x8EE600C00C205365),
+    ROW(ASF_OBJ_DATA, 0x75B22636, 0x668E, 0x11CF, 0xA6D900AA0062CE6C),
+    ROW(ASF_OBJ_FILE, 0x8CABDCA1, 0xA947, 0x11CF, 0x8EE400C00C205365),
+    ROW(ASF_OBJ_HEADER, 0x75B22630, 0x668E, 0x11CF, 0xA6D900AA0062CE6C),
+    ROW(ASF_OBJ_CONCEAL_NONE, 0x20FB5700, 0x5B55, 0x11CF, 0xA8FD00805F5C442B),
+    ROW(ASF_OBJ_COMMENT, 0x75B22633, 0x668E, 0x11CF, 0xA6D900AA0062CE6C),
+    ROW(ASF_OBJ_CODEC_COMMENT, 0x86D15240, 0x311D, 0x11D0, 0xA3A400A0C90348F6),
+    ROW(ASF_OBJ_CODEC_COMMENT1, 0x86D15241, 0x311D, 0x11D0, 0xA3A400A0C90348F6),
+    ROW(ASF_OBJ_SIMPLE_INDEX, 0x33000890, 0xE5B1, 0x11CF, 0x89F400A0C90349CB),
+    ROW(ASF_OBJ_INDEX, 0xD6E229D3, 0x35DA, 0x11D1, 0x903400A0C90349BE),
+    ROW(ASF_OBJ_HEAD1, 0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE300C00C205365),
+    ROW(ASF_OBJ_HEAD2, 0xABD3D211, 0xA9BA, 0x11CF, 0x8EE600C00C205365),
+    ROW(ASF_OBJ_PADDING, 0x1806D474, 0xCADF, 0x4509, 0xA4BA9AABCB96AAE8),
+    ROW(ASF_OBJ_BITRATE_PROPS, 0x7BF875CE, 0x468D, 0x11D1, 0x8D82006097C9A2B2),
+    ROW(ASF_OBJ_EXT_CONTENT_DESC, 0xD2D0A440, 0xE307, 0x11D2, 0x97F000A0C95EA850),
+    ROW(ASF_OBJ_BITRATE_MUTEX, 0xD6E229DC, 0x35DA, 0x11D1, 0x903400A0C90349BE),
+    ROW(ASF_OBJ_LANGUAGE_LIST, 0x7C4346A9, 0xEFE0, 0x4BFC, 0xB229393EDE415C85),
+    ROW(ASF_OBJ_METADATA_OBJECT, 0xC5F8CBEA, 0x5BAF, 0x4877, 0x8467AA8C44FA4CCA),
+    ROW(ASF_OBJ_EXTENDED_STREAM_PROPS, 0x14E6A5CB, 0xC672, 0x4332, 0x8399A96952065B5A),
+    ROW(ASF_OBJ_COMPATIBILITY, 0x26F18B5D, 0x4584, 0x47EC, 0x9F5F0E651F0452C9),
+    ROW(ASF_OBJ_INDEX_PLACEHOLDER, 0xD9AADE20, 0x7C17, 0x4F9C, 0xBC288555DD98E2A2),
+    ROW(ASF_OBJ_INDEX_PARAMETERS, 0xD6E229DF, 0x35DA, 0x11D1, 0x903400A0C90349BE),
+    ROW(ASF_OBJ_ADVANCED_MUTUAL_EXCLUSION, 0xA08649CF, 0x4775, 0x4670, 0x8A166E35357566CD),
+    ROW(ASF_OBJ_STREAM_PRIORITIZATION, 0xD4FED15B, 0x88D3, 0x454F, 0x81F0ED5C45999E24),
+    ROW(ASF_OBJ_CONTENT_ENCRYPTION, 0x2211B3FB, 0xBD23, 0x11D2, 0xB4B700A0C955FC6E),
+    ROW(ASF_OBJ_EXT_CONTENT_ENCRYPTION, 0x298AE614, 0x2622, 0x4C17, 0xB935DAE07EE9289C),
+    ROW(ASF_OBJ_DIGITAL_SIGNATURE_OBJECT, 0x2211B3FC, 0xBD23, 0x11D2, 0xB4B700A0C955FC6E),
+    ROW(ASF_OBJ_SCRIPT_COMMAND, 0x1EFB1A30, 0x0B62, 0x11D0, 0xA39B00A0C90348F6),
+    ROW(ASF_OBJ_MARKER, 0xF487CD01, 0xA951, 0x11CF, 0x8EE600C00C205365),
+    ROW(ASF_OBJ_UNKNOWN_ENCRYPTION_OBJECT, 0x9A04F079, 0x9840, 0x4286, 0xAB92E65BE0885F95),
+    END(ASF_OBJ_UNDEFINED),
+};
+
+const AsfGuidEntry asf_stream_guids[] = {
+    ROW(ASF_STREAM_VIDEO, 0xBC19EFC0, 0x5B4D, 0x11CF, 0xA8FD00805F5C442B),
+    ROW(ASF_STREAM_AUDIO, 0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD00805F5C442B),
+    END(ASF_STREAM_UNDEFINED),
+};
+
+const AsfGuidEntry asf_correction_guids[] = {
+    ROW(ASF_CORRECTION_ON, 0xBFC3CD50, 0x618F, 0x11CF, 0x8BB200AA00B4E220),
+    ROW(ASF_CORRECTION_OFF, 0x20FB5700, 0x5B55, 0x11CF, 0xA8FD00805F5C442B),
+    ROW(ASF_CORRECTION_OFF, 0x49F1A440, 0x4ECE, 0x11D0, 0xA3AC00A0C90348F6),
+    END(ASF_CORRECTION_UNDEFINED),
+};
+
+const AsfGuidEntry asf_payload_ext_guids[] = {
+    ROW(ASF_PAYLOAD_EXTENSION_DURATION, 0xC6BD9450, 0x867F, 0x4907, 0x83A3C77921B733AD),
+    ROW(ASF_PAYLOAD_EXTENSION_SYSTEM_CONTENT, 0xD590DC20, 0x07BC, 0x436C, 0x9CF7F3BBFBF1A4DC),
+    ROW(ASF_PAYLOAD_EXTENSION_SYSTEM_PIXEL_ASPECT_RATIO, 0x1B1EE554, 0xF9EA, 0x4BC8, 0x821A376B74E4C4B8),
+    END(ASF_PAYLOAD_EXTENSION_UNDEFINED),
+};
+
+guint32 gst_asf_identify_guid(const AsfGuidEntry *table, const AsfGuidValue *guid) {
+  for (const AsfGuidEntry *row = table; static_cast<uint8_t>(row->id) != 0; row++) {
+    const AsfGuidValue &g = row->guid;
+    if (g.v1 == guid->v1 && g.v2 == guid->v2 && g.v3 == guid->v3 && g.v4 == guid->v4)
+      return static_cast<uint8_t>(row->id);
+  }
+  return 0;
+}
+
+const char *gst_asf_get_guid_nick(const AsfGuidEntry *table, guint32 id) {
+  for (const AsfGuidEntry *row = table; static_cast<uint8_t>(row->id) != 0; row++)
+    if (static_cast<uint8_t>(row->id) == id) return row->nick;
+  return "ASF_OBJ_UNDEFINED";
+}
+
+}  // extern "C"

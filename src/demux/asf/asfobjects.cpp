@@ -1,0 +1,129 @@
+// Media-object reassembly. Each registered stream keeps a queue (a GArray of
+// AsfMediaObject by value, oldest first) of the objects its payloads carry.
+// An object that fits in one payload shares the packet's bytes; a fragmented
+// one is assembled in a zero-filled buffer of its declared size, fragments
+// arriving in any order. Only the newest record of a queue can be
+// incomplete: a new object discards a half-assembled one before it.
+#include <cstdlib>
+#include <cstring>
+
+#include "api/parser_output.h"
+#include "demux/asf/gstasfdemux.h"
+
+namespace quillar::asf {
+
+namespace {
+
+AsfMediaObject *object_at(GArray *objects, uint32_t index) {
+  return reinterpret_cast<AsfMediaObject *>(objects->data) + index;
+}
+
+bool complete(const AsfMediaObject &o) { return o.bytes_filled >= o.object_size; }
+
+void drop_newest(GArray *objects) {
+  const uint32_t last = objects->len - 1;
+  gst_buffer_replace(&object_at(objects, last)->buffer, nullptr);
+  g_array_remove_index(objects, last);
+}
+
+// Appends `record`, whose buffer reference moves into the queue.
+void queue_object(AsfStreamRecord *stream, const AsfMediaObject &record) {
+  GArray *objects = stream->objects;
+  while (objects->len != 0 && !complete(*object_at(objects, objects->len - 1)))
+    drop_newest(objects);
+  const uint32_t before = objects->len;
+  g_array_append_vals(objects, &record, 1);
+  if (objects->len == before) gst_buffer_unref(record.buffer);  // out of memory: dropped
+}
+
+// A buffer of `size` zero bytes: parts of an object that no fragment writes
+// must never show old heap contents. The size comes from the file; calloc
+// does not touch the pages until fragments are written.
+GstBuffer *new_zeroed_buffer(uint32_t size) {
+  auto *data = static_cast<guint8 *>(calloc(size ? size : 1, 1));
+  if (!data) return nullptr;
+  GstBuffer *buffer = gst_buffer_new();
+  if (!buffer) {
+    free(data);
+    return nullptr;
+  }
+  buffer->data = data;
+  buffer->owned_data = data;
+  buffer->size = size;
+  return buffer;
+}
+
+void take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  AsfMediaObject record = f.header;
+  record.bytes_filled = f.length;
+  if (f.header.object_size == f.length) {
+    record.buffer = gst_buffer_create_sub(packet, f.data_pos, f.length);
+  } else if (f.header.object_size > f.length) {
+    record.buffer = new_zeroed_buffer(f.header.object_size);
+    if (record.buffer) memcpy(record.buffer->data, packet->data + f.data_pos, f.length);
+  }
+  // A fragment longer than its object (every payload without an object size
+  // is one) cannot be placed in it; it is dropped like a continuation that
+  // does not fit, and leaves the queue as it was.
+  if (record.buffer) queue_object(stream, record);
+}
+
+void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  GArray *objects = stream->objects;
+  if (objects->len == 0) return;
+  AsfMediaObject *newest = object_at(objects, objects->len - 1);
+  const AsfMediaObject &r = f.header;
+  if (!newest->buffer || newest->object_size != r.object_size) return;
+  if (r.object_size != 0 && (newest->object_number != r.object_number || newest->object_offset != 0))
+    return;
+  const uint64_t end = static_cast<uint64_t>(r.object_offset) + f.length;
+  if (r.object_offset >= newest->buffer->size || end > newest->buffer->size) return;
+  memcpy(newest->buffer->data + r.object_offset, packet->data + f.data_pos, f.length);
+  if (end > newest->bytes_filled) newest->bytes_filled = static_cast<uint32_t>(end);
+}
+
+}  // namespace
+
+void take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  if (f.header.object_offset != 0)
+    take_continuation(stream, packet, f);
+  else
+    take_first_fragment(stream, packet, f);
+}
+
+void queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
+                 uint32_t pos, uint32_t length) {
+  AsfMediaObject record = header;
+  record.object_size = 0;
+  record.bytes_filled = length;
+  record.buffer = gst_buffer_create_sub(packet, pos, length);
+  if (record.buffer) queue_object(stream, record);
+}
+
+bool hand_out(AsfDemuxState *state) {
+  for (;;) {
+    GArray *from = nullptr;
+    for (uint32_t i = 0; i < state->stream_count && i < ASF_MAX_STREAMS && !from; i++) {
+      GArray *objects = state->streams[i].objects;
+      if (objects && objects->len != 0 && complete(*object_at(objects, 0))) from = objects;
+    }
+    if (!from) return true;
+    GstBuffer *frame = object_at(from, 0)->buffer;
+    object_at(from, 0)->buffer = nullptr;
+    g_array_remove_index(from, 0);
+    if (!frame) continue;
+    frame->timestamp = 0;
+    frame->duration = GST_CLOCK_TIME_NONE;
+    if (!queue_frame(state->output, frame)) return false;
+  }
+}
+
+void release_stream(AsfStreamRecord *stream) {
+  GArray *objects = stream->objects;
+  if (!objects) return;
+  while (objects->len != 0) drop_newest(objects);
+  g_array_free(objects, 1);
+  stream->objects = nullptr;
+}
+
+}  // namespace quillar::asf
