@@ -45,7 +45,7 @@ def run_with_rusage(argv):
 
 def generate(build, inputs, size_mib):
     os.makedirs(inputs, exist_ok=True)
-    manifest = os.path.join(inputs, f"manifest-{size_mib}.txt")
+    manifest = os.path.join(inputs, f"manifest-v2-{size_mib}.txt")  # v2: with the peer's counts
     if not os.path.exists(manifest):
         out = subprocess.run([os.path.join(build, "bench", "make_inputs"), inputs, str(size_mib)],
                              check=True, stdout=subprocess.PIPE).stdout.decode()
