@@ -14,11 +14,7 @@
 #include "quillar/gstparser.h"
 #include "touch.h"
 
-static double now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (double)ts.tv_sec + (double)ts.tv_nsec / 1e9;
-}
+static double now(void) { return clock_seconds(CLOCK_MONOTONIC); }
 
 int main(int argc, char **argv) {
   if (argc < 3) {
@@ -37,7 +33,7 @@ int main(int argc, char **argv) {
   uint8_t *buffer = malloc(capacity);
   FILE *f = fopen(argv[1], "rb");
   if (!buffer || !f || !report) return 1;
-  const double start = now();
+  const double start = now(), cpu_start = clock_seconds(CLOCK_PROCESS_CPUTIME_ID);
   ParserContext *ctx = NULL;
   GSTPARSER_Initialise(&ctx, (uint32_t)strtoul(argv[2], NULL, 10), f);
   if (!ctx) return 1;
@@ -52,11 +48,11 @@ int main(int argc, char **argv) {
     items += info.frame_complete;
   }
   GSTPARSER_Deinitialise(ctx);
-  const double seconds = now() - start;
+  const double seconds = now() - start, cpu = clock_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
   fclose(f);
   free(buffer);
   fprintf(report, "items=%" PRIu64 " bytes=%" PRIu64 " sum=%" PRIu64 " frame_sum=%" PRIu64
-          " seconds=%.6f end=%d rss_kib=%ld\n",
-          items, bytes, sum, frame_sum, seconds, (int)r, peak_rss_kib());
+          " seconds=%.6f cpu_seconds=%.6f end=%d rss_kib=%ld\n",
+          items, bytes, sum, frame_sum, seconds, cpu, (int)r, peak_rss_kib());
   return r == PARSER_END_OF_STREAM ? 0 : 1;
 }

@@ -44,8 +44,9 @@ def run_with_rusage(argv):
 
 
 def generate(build, inputs, size_mib):
+    inputs = os.path.join(inputs, f"{size_mib}MiB")  # each size in a folder of its own
     os.makedirs(inputs, exist_ok=True)
-    manifest = os.path.join(inputs, f"manifest-v2-{size_mib}.txt")  # v2: with the peer's counts
+    manifest = os.path.join(inputs, "manifest-v2.txt")  # v2: with the peer's counts
     if not os.path.exists(manifest):
         out = subprocess.run([os.path.join(build, "bench", "make_inputs"), inputs, str(size_mib)],
                              check=True, stdout=subprocess.PIPE).stdout.decode()
@@ -114,7 +115,7 @@ def whole_file(args, entries):
             for name in order:
                 fields, peak, code = run_with_rusage(cmds[name])
                 failures += [f"{entry['name']}: {p}" for p in check(entry, name, fields, code)]
-                seconds = float(fields.get("seconds", "nan"))
+                seconds = float(fields.get("cpu_seconds" if args.clock == "cpu" else "seconds", "nan"))
                 got[name] = (size / 1048576) / seconds if seconds > 0 else float("nan")
                 rates[name].append(got[name])
                 rss[name] = max(rss[name], peak)
@@ -168,6 +169,8 @@ def main():
     ap.add_argument("--size-mib", type=int, default=300, help="size of each generated input")
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--capacity", type=int, default=1 << 20, help="host buffer size for the library")
+    ap.add_argument("--clock", choices=["wall", "cpu"], default="wall",
+                    help="rate from elapsed time, or from the process's CPU time (steadier on a busy machine)")
     ap.add_argument("--only", help="comma-separated input names to run")
     ap.add_argument("--smoke", action="store_true", help="tiny inputs, one round (for CI)")
     ap.add_argument("--callgrind", action="store_true", help="instruction counts instead of timing")
