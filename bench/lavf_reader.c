@@ -11,17 +11,13 @@
 
 #include "touch.h"
 
-static double now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (double)ts.tv_sec + (double)ts.tv_nsec / 1e9;
-}
+static double now(void) { return clock_seconds(CLOCK_MONOTONIC); }
 
 int main(int argc, char **argv) {
   if (argc < 2) return 2;
   const int video_only = argc > 2 && strcmp(argv[2], "video") == 0;
   av_log_set_level(AV_LOG_QUIET);
-  const double start = now();
+  const double start = now(), cpu_start = clock_seconds(CLOCK_PROCESS_CPUTIME_ID);
   AVFormatContext *fmt = NULL;
   if (avformat_open_input(&fmt, argv[1], NULL, NULL) < 0) {
     fprintf(stderr, "libavformat cannot open %s\n", argv[1]);
@@ -40,8 +36,8 @@ int main(int argc, char **argv) {
   }
   av_packet_free(&pkt);
   avformat_close_input(&fmt);
-  const double seconds = now() - start;
-  printf("items=%" PRIu64 " bytes=%" PRIu64 " sum=%" PRIu64 " seconds=%.6f end=0 rss_kib=%ld\n", items, bytes, sum,
-         seconds, peak_rss_kib());
+  const double seconds = now() - start, cpu = clock_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
+  printf("items=%" PRIu64 " bytes=%" PRIu64 " sum=%" PRIu64 " seconds=%.6f cpu_seconds=%.6f end=0 rss_kib=%ld\n", items, bytes, sum,
+         seconds, cpu, peak_rss_kib());
   return 0;
 }

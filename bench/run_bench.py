@@ -44,8 +44,9 @@ def run_with_rusage(argv):
 
 
 def generate(build, inputs, size_mib):
+    inputs = os.path.join(inputs, f"{size_mib}MiB")  # each size in a folder of its own
     os.makedirs(inputs, exist_ok=True)
-    manifest = os.path.join(inputs, f"manifest-{size_mib}.txt")
+    manifest = os.path.join(inputs, "manifest-v2.txt")  # v2: with the peer's counts
     if not os.path.exists(manifest):
         out = subprocess.run([os.path.join(build, "bench", "make_inputs"), inputs, str(size_mib)],
                              check=True, stdout=subprocess.PIPE).stdout.decode()
@@ -54,9 +55,10 @@ def generate(build, inputs, size_mib):
     entries = []
     with open(manifest) as f:
         for line in f:
-            name, standard, lavf_mode, items, nbytes = line.split()[:5]
+            name, standard, lavf_mode, items, nbytes, lavf_items, lavf_bytes = line.split()[:7]
             entries.append(dict(name=name, path=os.path.join(inputs, name), standard=standard,
-                                lavf_mode=lavf_mode, items=int(items), bytes=int(nbytes)))
+                                lavf_mode=lavf_mode, items=int(items), bytes=int(nbytes),
+                                lavf_items=int(lavf_items), lavf_bytes=int(lavf_bytes)))
     return entries
 
 
@@ -65,30 +67,39 @@ def readers(build, entry, capacity):
     lavf = [os.path.join(bench, "lavf_reader"), entry["path"]]
     if entry["lavf_mode"] == "video":
         lavf.append("video")
-    return {
+    cmds = {
         "quillar": [os.path.join(bench, "quillar_reader"), entry["path"], entry["standard"], str(capacity)],
         "lavf": lavf,
         "copy": [os.path.join(bench, "copy_reader"), entry["path"]],
     }
+    if entry["lavf_mode"] == "skip":  # libavformat has no reader for this stream
+        del cmds["lavf"]
+    return cmds
 
 
 def check(entry, name, fields, code):
     problems = []
     if code != 0:
         problems.append(f"{name} exited with {code}")
-    if name == "quillar" or (name == "lavf" and entry["lavf_mode"] != "skip"):
-        if int(fields.get("items", -1)) != entry["items"]:
-            problems.append(f"{name} gave {fields.get('items')} items, expected {entry['items']}")
-        if int(fields.get("bytes", -1)) != entry["bytes"]:
-            problems.append(f"{name} gave {fields.get('bytes')} bytes, expected {entry['bytes']}")
+    if name in ("quillar", "lavf"):
+        prefix = "lavf_" if name == "lavf" else ""
+        if int(fields.get("items", -1)) != entry[prefix + "items"]:
+            problems.append(f"{name} gave {fields.get('items')} items, expected {entry[prefix + 'items']}")
+        if int(fields.get("bytes", -1)) != entry[prefix + "bytes"]:
+            problems.append(f"{name} gave {fields.get('bytes')} bytes, expected {entry[prefix + 'bytes']}")
     if name == "copy" and int(fields.get("bytes", -1)) != os.path.getsize(entry["path"]):
         problems.append("copy reader did not read the whole file")
     return problems
 
 
+def fmt(value, spec):
+    return "-" if value is None else format(value, spec)
+
+
 def whole_file(args, entries):
-    print(f"{'file':<18} {'MiB':>6} {'quillar':>9} {'lavf':>9} {'copy':>9} {'q/lavf':>7} {'q/copy':>7} "
-          f"{'lavf/copy':>9}   {'RSS MiB q / lavf / copy':>24}")
+    print(f"{'file':<14} {'MiB':>5} {'quillar':>8} {'lavf':>8} {'copy':>8} {'q/lavf':>7} {'q/copy':>7} "
+          f"{'lavf/copy':>9}   {'peak RSS MiB q / lavf / copy':>28}")
+    print(f"{'':<14} {'':>5} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8}")
     failures = []
     for entry in entries:
         cmds = readers(args.build, entry, args.capacity)
@@ -98,33 +109,37 @@ def whole_file(args, entries):
         size = os.path.getsize(entry["path"])
         for rnd in range(args.rounds):
             order = list(cmds)
-            order = order[rnd % 3:] + order[:rnd % 3]  # interleave, rotating who goes first
-            got = {}
+            shift = rnd % len(order)
+            order = order[shift:] + order[:shift]  # interleave, rotating who goes first
+            got, sums = {}, {}
             for name in order:
                 fields, peak, code = run_with_rusage(cmds[name])
                 failures += [f"{entry['name']}: {p}" for p in check(entry, name, fields, code)]
-                seconds = float(fields.get("seconds", "nan"))
+                seconds = float(fields.get("cpu_seconds" if args.clock == "cpu" else "seconds", "nan"))
                 got[name] = (size / 1048576) / seconds if seconds > 0 else float("nan")
                 rates[name].append(got[name])
                 rss[name] = max(rss[name], peak)
-                if name == "quillar":
-                    qsum = fields.get("sum")
-                if name == "lavf":
-                    lsum = fields.get("sum")
-            if entry["lavf_mode"] != "skip" and qsum != lsum:
+                sums[name] = fields.get("frame_sum" if name == "quillar" else "sum")
+            # The library's frames and libavformat's packets carry the same bytes.
+            if "lavf" in cmds and sums["quillar"] != sums["lavf"]:
                 failures.append(f"{entry['name']}: library and libavformat checksums differ")
-            ratios_lavf.append(got["quillar"] / got["lavf"])
+            if "lavf" in cmds:
+                ratios_lavf.append(got["quillar"] / got["lavf"])
             ratios_copy.append(got["quillar"] / got["copy"])
         med = {k: statistics.median(v) for k, v in rates.items()}
-        print(f"{entry['name']:<18} {size / 1048576:>6.0f} {med['quillar']:>9.0f} {med['lavf']:>9.0f} "
-              f"{med['copy']:>9.0f} {statistics.median(ratios_lavf):>7.2f} {statistics.median(ratios_copy):>7.2f} "
-              f"{med['lavf'] / med['copy']:>9.2f}   {rss['quillar'] / 1024:>8.1f} / {rss['lavf'] / 1024:>5.1f} / "
-              f"{rss['copy'] / 1024:>5.1f}")
+        lavf = med.get("lavf")
+        r_lavf = statistics.median(ratios_lavf) if ratios_lavf else None
+        print(f"{entry['name']:<14} {size / 1048576:>5.0f} {med['quillar']:>8.0f} {fmt(lavf, '8.0f'):>8} "
+              f"{med['copy']:>8.0f} {fmt(r_lavf, '7.2f'):>7} {statistics.median(ratios_copy):>7.2f} "
+              f"{fmt(lavf / med['copy'] if lavf else None, '9.2f'):>9}   {rss['quillar'] / 1024:>10.1f} / "
+              f"{fmt(rss['lavf'] / 1024 if 'lavf' in rss else None, '5.1f'):>5} / {rss['copy'] / 1024:>5.1f}",
+              flush=True)
     return failures
 
 
 def callgrind(args, entries):
-    print(f"{'file':<18} {'quillar Ir/B':>13} {'lavf Ir/B':>10} {'quillar Ir/item':>16} {'lavf Ir/item':>13}")
+    print(f"{'file':<14} {'MiB':>5} {'quillar Ir/B':>13} {'lavf Ir/B':>10} {'quillar Ir/item':>16} "
+          f"{'lavf Ir/item':>13}")
     with tempfile.TemporaryDirectory() as tmp:
         for entry in entries:
             size = os.path.getsize(entry["path"])
@@ -132,17 +147,18 @@ def callgrind(args, entries):
             for name, argv in readers(args.build, entry, args.capacity).items():
                 if name == "copy":
                     continue
-                out = os.path.join(tmp, f"{name}.out")
+                out = os.path.join(args.keep or tmp, f"callgrind.{entry['name']}.{name}")
                 res = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + argv,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
                 total = None
                 for line in res.stderr.decode().splitlines():
                     if "Collected :" in line:
                         total = int(line.split(":")[-1].strip())
-                counts[name] = total or 0
-            items = max(entry["items"], 1)
-            print(f"{entry['name']:<18} {counts['quillar'] / size:>13.2f} {counts['lavf'] / size:>10.2f} "
-                  f"{counts['quillar'] / items:>16.0f} {counts['lavf'] / items:>13.0f}")
+                counts[name] = total
+            q, l = counts.get("quillar"), counts.get("lavf")
+            print(f"{entry['name']:<14} {size / 1048576:>5.0f} {fmt(q and q / size, '13.2f'):>13} "
+                  f"{fmt(l and l / size, '10.2f'):>10} {fmt(q and q / max(entry['items'], 1), '16.0f'):>16} "
+                  f"{fmt(l and l / max(entry['lavf_items'], 1), '13.0f'):>13}", flush=True)
 
 
 def main():
@@ -153,9 +169,12 @@ def main():
     ap.add_argument("--size-mib", type=int, default=300, help="size of each generated input")
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--capacity", type=int, default=1 << 20, help="host buffer size for the library")
+    ap.add_argument("--clock", choices=["wall", "cpu"], default="wall",
+                    help="rate from elapsed time, or from the process's CPU time (steadier on a busy machine)")
     ap.add_argument("--only", help="comma-separated input names to run")
     ap.add_argument("--smoke", action="store_true", help="tiny inputs, one round (for CI)")
     ap.add_argument("--callgrind", action="store_true", help="instruction counts instead of timing")
+    ap.add_argument("--keep", help="with --callgrind: keep the profiles in this directory (callgrind_annotate)")
     args = ap.parse_args()
     if args.smoke:
         args.size_mib, args.rounds = 2, 1

@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
 
 static inline uint64_t touch_bytes(uint64_t sum, const uint8_t *p, size_t n) {
   const uint64_t mask = 0x00FF00FF00FF00FFull;
@@ -26,6 +27,15 @@ static inline uint64_t touch_bytes(uint64_t sum, const uint8_t *p, size_t n) {
   }
   for (size_t i = 0; i < n; i++) sum += p[i];
   return sum;
+}
+
+/* Seconds on a clock: CLOCK_MONOTONIC for the elapsed time,
+ * CLOCK_PROCESS_CPUTIME_ID for the time this process ran (user and system),
+ * which another busy process on the machine disturbs far less. */
+static inline double clock_seconds(clockid_t clock) {
+  struct timespec ts;
+  clock_gettime(clock, &ts);
+  return (double)ts.tv_sec + (double)ts.tv_nsec / 1e9;
 }
 
 /* This process's peak resident set in KiB (VmHWM: it starts afresh at exec,

@@ -1,6 +1,7 @@
 // The ASF GUID tables and the packet parser, called directly.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "demux/asf/gstasfdemux.h"
@@ -371,6 +372,29 @@ TEST(AsfPacket, UnwrittenBytesOfAnAssembledObjectAreZero) {
   Bytes expected(100, 0);
   std::fill(expected.begin(), expected.begin() + 10, 0xAB);
   std::fill(expected.begin() + 90, expected.end(), 0xCD);
+  EXPECT_EQ(p.hand_out(), std::vector<Bytes>{expected});
+}
+
+// Assembly buffers are not cleared up front: only the gaps fragments leave
+// are. Freed blocks of the same size full of 0xEE are about for the
+// allocator to hand back.
+TEST(AsfPacket, GapsBetweenFragmentsAreZeroedWhateverTheHeapHeld) {
+  for (int i = 0; i < 4; i++) {
+    void *dirty = malloc(300);
+    memset(dirty, 0xEE, 300);
+    free(dirty);
+  }
+  AsfLayout l;
+  PacketParser p(400);
+  p.parse(asf_packet(400, l, {fragment(4, 0, 300, Bytes(10, 1))}));
+  p.parse(asf_packet(400, l, {fragment(4, 100, 300, Bytes(20, 2))}));  // gap 10..100
+  p.parse(asf_packet(400, l, {fragment(4, 50, 300, Bytes(10, 3))}));   // inside that gap
+  p.parse(asf_packet(400, l, {fragment(4, 280, 300, Bytes(20, 4))}));  // gap 120..280
+  Bytes expected(300, 0);
+  std::fill(expected.begin(), expected.begin() + 10, 1);
+  std::fill(expected.begin() + 50, expected.begin() + 60, 3);
+  std::fill(expected.begin() + 100, expected.begin() + 120, 2);
+  std::fill(expected.begin() + 280, expected.end(), 4);
   EXPECT_EQ(p.hand_out(), std::vector<Bytes>{expected});
 }
 

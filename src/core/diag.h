@@ -19,14 +19,27 @@ class Diag {
     return *this;
   }
   Diag &u64(uint64_t v) {
+    // Two digits per division, from a table of the pairs "00" to "99".
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "4041424344454647484950515253545556575859606162636465666768697071727374757677787980"
+        "81828384858687888990919293949596979899";
     char digits[20];
-    size_t n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v);
-    if (n > room()) n = room();
-    while (n) buf_[len_++] = digits[--n];
+    char *const end = digits + sizeof digits;
+    char *p = end;
+    while (v >= 100) {
+      const auto pair = static_cast<size_t>(v % 100) * 2;
+      v /= 100;
+      p -= 2;
+      memcpy(p, kPairs + pair, 2);
+    }
+    if (v >= 10) {
+      p -= 2;
+      memcpy(p, kPairs + v * 2, 2);
+    } else {
+      *--p = static_cast<char>('0' + v);
+    }
+    append(p, static_cast<size_t>(end - p));
     return *this;
   }
   Diag &u32(uint32_t v) { return u64(v); }

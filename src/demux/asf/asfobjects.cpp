@@ -1,8 +1,10 @@
 // Media-object reassembly. Each registered stream keeps a queue (a GArray of
 // AsfMediaObject by value, oldest first) of the objects its payloads carry.
 // An object that fits in one payload shares the packet's bytes; a fragmented
-// one is assembled in a zero-filled buffer of its declared size, fragments
-// arriving in any order. Only the newest record of a queue can be
+// one is assembled in a buffer of its declared size, fragments arriving in
+// any order. Bytes no fragment writes read as zero: the bytes below an
+// object's bytes_filled are always written or zeroed, so a complete object
+// (bytes_filled == size) holds no old heap contents. Only the newest record of a queue can be
 // incomplete: a new object discards a half-assembled one before it.
 #include <cstdlib>
 #include <cstring>
@@ -36,11 +38,17 @@ void queue_object(AsfStreamRecord *stream, const AsfMediaObject &record) {
   if (objects->len == before) gst_buffer_unref(record.buffer);  // out of memory: dropped
 }
 
-// A buffer of `size` zero bytes: parts of an object that no fragment writes
-// must never show old heap contents. The size comes from the file; calloc
-// does not touch the pages until fragments are written.
-GstBuffer *new_zeroed_buffer(uint32_t size) {
-  auto *data = static_cast<guint8 *>(calloc(size ? size : 1, 1));
+// Objects up to this size are assembled in uninitialised memory and only the
+// gaps between fragments are zeroed (most objects arrive in order and have
+// none). Larger ones, whose size comes from the file, are calloc'd: their
+// pages stay untouched until fragments are written, so a stray fragment near
+// the end of a huge declared object cannot make us clear gigabytes.
+constexpr uint32_t kZeroGapsUpTo = 1u << 20;
+
+// A buffer for an object of `size` bytes.
+GstBuffer *new_object_buffer(uint32_t size) {
+  const size_t n = size ? size : 1;
+  auto *data = static_cast<guint8 *>(size <= kZeroGapsUpTo ? malloc(n) : calloc(n, 1));
   if (!data) return nullptr;
   GstBuffer *buffer = gst_buffer_new();
   if (!buffer) {
@@ -59,7 +67,7 @@ void take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragm
   if (f.header.object_size == f.length) {
     record.buffer = gst_buffer_create_sub(packet, f.data_pos, f.length);
   } else if (f.header.object_size > f.length) {
-    record.buffer = new_zeroed_buffer(f.header.object_size);
+    record.buffer = new_object_buffer(f.header.object_size);
     if (record.buffer) memcpy(record.buffer->data, packet->data + f.data_pos, f.length);
   }
   // A fragment longer than its object (every payload without an object size
@@ -78,6 +86,10 @@ void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragmen
     return;
   const uint64_t end = static_cast<uint64_t>(r.object_offset) + f.length;
   if (r.object_offset >= newest->buffer->size || end > newest->buffer->size) return;
+  // Keep everything below bytes_filled written or zeroed (calloc'd buffers
+  // are zero already).
+  if (r.object_offset > newest->bytes_filled && newest->buffer->size <= kZeroGapsUpTo)
+    memset(newest->buffer->data + newest->bytes_filled, 0, r.object_offset - newest->bytes_filled);
   memcpy(newest->buffer->data + r.object_offset, packet->data + f.data_pos, f.length);
   if (end > newest->bytes_filled) newest->bytes_filled = static_cast<uint32_t>(end);
 }
