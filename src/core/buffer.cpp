@@ -62,10 +62,11 @@ void free_attached(GstBuffer *buffer) {
 extern "C" {
 
 GstBuffer *gst_buffer_new(void) {
-  auto *block = static_cast<BufferAllocation *>(calloc(1, sizeof(BufferAllocation)));
+  // Every field is set here, so plain malloc serves (one per frame).
+  auto *block = static_cast<BufferAllocation *>(malloc(sizeof(BufferAllocation)));
   if (!block) return nullptr;
-  block->buffer.attached = &block->attached;
-  block->buffer.refcount = 1;
+  block->buffer = GstBuffer{1, nullptr, 0, 0, 0, nullptr, 0, 0, nullptr, nullptr, &block->attached};
+  block->attached = nullptr;
   return &block->buffer;
 }
 
