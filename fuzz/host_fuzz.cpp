@@ -33,11 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto *buffer = static_cast<uint8_t *>(malloc(capacity));
     uint32_t cap = capacity;
     // Every call either hands out bytes, reads the file or ends; a file of
-    // n bytes can need at most about n / capacity + items calls. Chain
-    // errors may repeat (the host may call again), so they are bounded too.
-    size_t budget = 4 * size + 64;
+    // n bytes can need at most about n / capacity + items calls. Tiny
+    // capacities are there to split items, which a few thousand calls do
+    // as well as a million. Chain errors may repeat (the host may call
+    // again), so they are bounded too.
+    const size_t budget = capacity < 64 ? 4096 : 4 * size + 64;
     int errors = 0;
-    for (size_t calls = 0; calls < budget * (capacity == 1 ? 16 : 1); calls++) {
+    for (size_t calls = 0; calls < budget; calls++) {
       BitStrBufInfo info;
       const int32_t r = GSTPARSER_BitStrBufFill(ctx, buffer, &cap, &info);
       if (r == PARSER_OK) {
