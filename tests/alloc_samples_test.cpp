@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct Sample {
   std::string name;
   uint32_t standard;
 };
+
+void PrintTo(const Sample &s, std::ostream *os) { *os << s.name << " (standard " << s.standard << ")"; }
 
 std::vector<Sample> samples() {
   const struct {
