@@ -14,6 +14,12 @@ namespace quillar::asf {
 
 namespace {
 
+// The largest media object assembled. The size comes from the file and is
+// allocated before the fragments arrive; no compressed frame comes near it
+// (an uncompressed 4096x2160 RGB picture is 26.5 MB), while 4 GiB of it per
+// packet would only fill address space.
+constexpr uint32_t kMaxMediaObjectSize = 64u << 20;
+
 AsfMediaObject *object_at(GArray *objects, uint32_t index) {
   return reinterpret_cast<AsfMediaObject *>(objects->data) + index;
 }
@@ -58,9 +64,10 @@ GstBuffer *new_zeroed_buffer(uint32_t size) {
 
 bool take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
   // A fragment longer than its object (every payload without an object size
-  // is one) cannot be placed in it; it is dropped like a continuation that
-  // does not fit, and leaves the queue as it was.
-  if (f.header.object_size < f.length) return true;
+  // is one) cannot be placed in it, and an object declared larger than any
+  // frame is not assembled: either is dropped like a continuation that does
+  // not fit, and leaves the queue as it was.
+  if (f.header.object_size < f.length || f.header.object_size > kMaxMediaObjectSize) return true;
   AsfMediaObject record = f.header;
   record.bytes_filled = f.length;
   if (f.header.object_size == f.length) {
