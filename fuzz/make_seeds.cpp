@@ -125,6 +125,23 @@ Bytes asf_file(const AsfLayout &layout) {
   return f.build();
 }
 
+// Regression input: a media object declared at nearly 4 GiB, then a
+// fragment at its far end that would complete it.
+Bytes asf_huge_object_file() {
+  const uint32_t packet_size = 256;
+  AsfLayout layout;
+  AsfPayload huge;
+  huge.object_size = 0xFFFFFFF0u;
+  huge.data = pattern(40, 25);
+  AsfPayload far_end = huge;
+  far_end.offset = 0xFFFFFFF0u - 40;
+  AsfFile f;
+  f.packet_size = packet_size;
+  f.header_objects = asf_usual_header(packet_size, {1, 2, 3, 4});
+  f.packets_from({asf_packet(packet_size, layout, {huge}), asf_packet(packet_size, layout, {far_end})});
+  return f.build();
+}
+
 Bytes rm_file() {
   const Bytes codec = {0x10, 0x00, 0x00, 0x08, 0x20, 0x10, 0x30, 0x01};
   const Bytes f1 = pattern(200, 15), f2 = pattern(30, 16);
@@ -219,6 +236,7 @@ int main(int argc, char **argv) {
   multiple.multiple = true;
   format_seeds(5, "asf", "asf-single", asf_file(AsfLayout()));
   format_seeds(5, "asf", "asf-multiple", asf_file(multiple));
+  format_seeds(5, "asf", "regress-asf-4GiB-object", asf_huge_object_file());
   format_seeds(8, "avi", "avi", avi_file());
   format_seeds(7, "rm", "rm", rm_file());
   record_seeds();
