@@ -130,12 +130,22 @@ std::vector<Case> cases() {
                cat(Writer().tag("RIFF").le32(0xFFFFFFF0u).tag("AVI ").take(),
                    Writer().tag("JUNK").le32(0x7FFFFFF0u).take()),
                {}, Bound::kDeadEnd, "a 2 GiB chunk before the header list"});
+  const Bytes avi_hdrl = avi::list_of("hdrl", {avi::avih(2), avi::video_strl(), avi::audio_strl()});
+  c.push_back({"avi-list-before-movi-1GiB", 8,
+               Writer().tag("RIFF").le32(0xFFFFFFF0u).tag("AVI ").bytes(avi_hdrl)
+                   .tag("LIST").le32(0x3FFFFFF0u).tag("INFO").take(),
+               {}, Bound::kDeadEnd, "an INFO list of just under 1 GiB before the movie list"});
+  c.push_back({"avi-junk-in-movi-1GiB", 8,
+               Writer().tag("RIFF").le32(0xFFFFFFF0u).tag("AVI ").bytes(avi_hdrl)
+                   .tag("LIST").le32(0xFFFFFF00u).tag("movi").bytes(avi::chunk("00dc", pattern(40, 5)))
+                   .tag("JUNK").le32(0x3FFFFFF0u).take(),
+               {}, Bound::kDeadEnd, "a filler chunk of just under 1 GiB in the movie list"});
   c.push_back({"avi-data-after-end", 8, avi_head(), {}, Bound::kDeadEnd,
                "a whole file, then data after its RIFF list"});
   c.push_back({"avi-movi-chunk-never-arrives", 8,
                Writer()
                    .tag("RIFF").le32(0xFFFFFFF0u).tag("AVI ")
-                   .bytes(avi::list_of("hdrl", {avi::avih(2), avi::video_strl(), avi::audio_strl()}))
+                   .bytes(avi_hdrl)
                    .tag("LIST").le32(0xFFFFFF00u).tag("movi")
                    .tag("00dc").le32(0x3FFFFFF0u)
                    .take(),
@@ -179,12 +189,15 @@ bool write_file(const std::string &path, const Case &c, size_t size) {
 }
 
 // Runs the tool; returns its peak RSS in KiB, or -1 if it did not exit
-// normally with 0 or 1.
-long run_tool(const char *tool, int standard, const std::string &path) {
+// normally with 0 or 1. *ending says how the stream ended (from the tool's
+// summary line).
+long run_tool(const char *tool, int standard, const std::string &path, std::string *ending) {
+  const std::string report = path + ".out";
   const pid_t pid = fork();
   if (pid == 0) {
+    const int out = open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
+    dup2(out, 1);
     dup2(null, 2);
     const std::string code = std::to_string(standard);
     execl(tool, tool, "-q", "-s", code.c_str(), path.c_str(), static_cast<char *>(nullptr));
@@ -194,6 +207,13 @@ long run_tool(const char *tool, int standard, const std::string &path) {
   struct rusage usage;
   if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
   if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
+  char text[4096] = {0};
+  FILE *f = fopen(report.c_str(), "r");
+  const size_t got = f ? fread(text, 1, sizeof text - 1, f) : 0;
+  if (f) fclose(f);
+  unlink(report.c_str());
+  text[got] = 0;
+  *ending = strstr(text, "end of stream") ? "end of stream" : strstr(text, "parse error") ? "parse error" : "?";
   return usage.ru_maxrss;
 }
 
@@ -213,12 +233,13 @@ int main(int argc, char **argv) {
   // The base: the tool on a small valid file.
   Case small{"base", 10, IvfWriter("VP80", 1).frame(pattern(100, 9)).take(), {}, Bound::kDeadEnd, ""};
   if (!write_file(path, small, small.head.size())) return 2;
-  const long base = run_tool(tool, small.standard, path);
+  std::string ending;
+  const long base = run_tool(tool, small.standard, path, &ending);
   if (base < 0) {
     fprintf(stderr, "the tool does not run: %s\n", tool);
     return 2;
   }
-  printf("%-26s %9s %9s %9s  %s\n", "case", "file MiB", "peak MiB", "bound MiB", "what");
+  printf("%-29s %8s %8s %9s  %-13s  %s\n", "case", "file MiB", "peak MiB", "bound MiB", "ends with", "what");
   int failures = 0;
   for (const Case &c : cases()) {
     bool wanted = argc <= 4;
@@ -228,13 +249,14 @@ int main(int argc, char **argv) {
       fprintf(stderr, "cannot write %s\n", path.c_str());
       return 2;
     }
-    const long peak = run_tool(tool, c.standard, path);
+    const long peak = run_tool(tool, c.standard, path, &ending);
     long bound = base + (kFixedMiB << 10);
     if (c.bound == Bound::kAwaited) bound += static_cast<long>((size + size / 32) >> 10);
     if (c.bound == Bound::kItems) bound += static_cast<long>(2 * static_cast<size_t>(c.unit_fill) >> 10);
     const bool ok = peak >= 0 && peak <= bound;
     failures += !ok;
-    printf("%-26s %9zu %9.1f %9.1f  %s%s\n", c.name, mib, peak / 1024.0, bound / 1024.0, c.what,
+    printf("%-29s %8zu %8.1f %9.1f  %-13s  %s%s\n", c.name, mib, peak / 1024.0, bound / 1024.0,
+           ending.c_str(), c.what,
            ok ? "" : peak < 0 ? "  FAILED (the tool crashed)" : "  FAILED (over the bound)");
     fflush(stdout);
   }

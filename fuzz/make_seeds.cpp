@@ -110,6 +110,16 @@ Bytes avi_file() {
   return f.build();
 }
 
+// Regression input: filler and lists nobody reads, larger than a push, before
+// and inside the movie list (they are released as they arrive).
+Bytes avi_filler_file() {
+  avi::File f = avi::av_file();
+  f.before_movi = {avi::list("INFO", {avi::chunk("ISFT", Bytes(700, 'q'))}), avi::chunk("JUNK", Bytes(1501, 0))};
+  f.movi = {avi::chunk("JUNK", Bytes(2001, 0)), avi::chunk("00dc", pattern(60, 26)),
+            avi::chunk("ix00", Bytes(900, 1)), avi::chunk("01wb", pattern(21, 27))};
+  return f.build();
+}
+
 std::vector<Bytes> asf_packets(uint32_t packet_size, const AsfLayout &layout) {
   const std::vector<AsfObject> objects = {{1, pattern(90, 11)}, {2, pattern(40, 12)},
                                           {1, pattern(300, 13)}, {1, pattern(20, 14)}};
@@ -238,6 +248,7 @@ int main(int argc, char **argv) {
   format_seeds(5, "asf", "asf-multiple", asf_file(multiple));
   format_seeds(5, "asf", "regress-asf-4GiB-object", asf_huge_object_file());
   format_seeds(8, "avi", "avi", avi_file());
+  format_seeds(8, "avi", "regress-avi-skipped-filler", avi_filler_file());
   format_seeds(7, "rm", "rm", rm_file());
   record_seeds();
   asf_packet_seeds();

@@ -4,10 +4,8 @@
 // makes every allocation of a run fail in turn.
 #include <gtest/gtest.h>
 
-#include "demux/asf/gstasfdemux.h"
 #include "quillar/gstparser.h"
 #include "support/alloc_fail.h"
-#include "support/chain_driver.h"
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"
 #include "support/host.h"
@@ -69,34 +67,6 @@ TEST(AsfOutOfMemory, MediaObjectThatCannotBeAllocatedFailsTheCallInsteadOfVanish
   compressed.data = Writer().u8(5).bytes(pattern(5, 7)).u8(9).bytes(pattern(9, 8)).take();
   f.packets_from({asf_packet(f.packet_size, multiple, {compressed})});
   EXPECT_GT(sweep_for_prefix(f.build(), 5), 0);
-}
-
-// A first fragment declaring a media object of nearly 4 GiB used to get a
-// zero-filled buffer of that size, and one more fragment at its far end made
-// it a "complete" 4 GiB frame: one 256-byte packet could make the library
-// allocate and hand out gigabytes. Such an object is no longer assembled;
-// the objects around it are unaffected.
-TEST(AsfHugeObject, ObjectDeclaredLargerThanAnyFrameIsNotAssembled) {
-  const uint32_t packet_size = 256;
-  AsfLayout layout;
-  AsfPayload huge;
-  huge.object_number = 7;
-  huge.object_size = 0xFFFFFFF0u;
-  huge.data = pattern(40, 1);
-  AsfPayload far_end = huge;
-  far_end.offset = 0xFFFFFFF0u - 40;
-  AsfFile f;
-  f.packet_size = packet_size;
-  f.header_objects = asf_usual_header(packet_size, {1, 2, 3, 4});
-  f.packets_from(asf_packetize({{1, pattern(50, 2)}}, packet_size, layout));
-  f.packets_from({asf_packet(packet_size, layout, {huge}), asf_packet(packet_size, layout, {far_end})});
-  f.packets_from(asf_packetize({{1, pattern(60, 3)}}, packet_size, layout));
-  ChainDriver<quillar::AsfDemuxState> asf(gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
-  ASSERT_EQ(asf.push(f.build()), CHAIN_OK);
-  const std::vector<Bytes> frames = asf.take_frames();
-  ASSERT_EQ(frames.size(), 2u);
-  EXPECT_EQ(frames[0], pattern(50, 2));
-  EXPECT_EQ(frames[1], pattern(60, 3));
 }
 
 }  // namespace

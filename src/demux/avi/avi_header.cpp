@@ -279,6 +279,7 @@ int32_t read_header_list(AviDemuxState *s, GstBuffer *header_list) {
 
 int32_t step_to_movi(AviDemuxState *s) {
   for (;;) {
+    if (!avi_skipped(s)) return CHAIN_OK;
     if (gst_adapter_available(s->adapter) < kAviListHeaderSize) return CHAIN_OK;
     ByteReader r(gst_adapter_peek(s->adapter, kAviListHeaderSize), kAviListHeaderSize);
     uint32_t tag = 0, size = 0, type = 0;
@@ -290,10 +291,14 @@ int32_t step_to_movi(AviDemuxState *s) {
       s->state = AVI_STATE_MOVI;
       return CHAIN_OK;
     }
-    // "INFO" lists, "JUNK", an early index, any other chunk: skipped whole.
-    // A list too short for its list type (size 1 to 3) is skipped by its
-    // own size too, so it never eats into the next chunk.
-    if (!avi_have_whole_chunk(s, &tag, &size)) return CHAIN_OK;
+    // "INFO" lists, "JUNK", an early index, any other chunk: skipped whole,
+    // released as it arrives. A list too short for its list type (size 1
+    // to 3) is skipped by its own size too, so it never eats into the next
+    // chunk. Sizes of 0 and of 2^30 or more are still refused.
+    if (!avi_have_whole_chunk(s, &tag, &size)) {
+      if (!s->abort_buffering) avi_start_skip(s, size);
+      return CHAIN_OK;
+    }
     gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
   }
 }
