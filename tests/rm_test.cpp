@@ -424,8 +424,9 @@ TEST(RmDemux, AllocationFailuresFailTheCallAndPublishNothingHalfMade) {
       call(nullptr);
     }
     d.take();
-    if (!allocation_failed()) break;  // every allocation has had its turn
-    fail_allocation(0);
+    const bool failed = allocation_failed();
+    fail_allocation(0);  // disarmed on every path: later tests must not inherit it
+    if (!failed) break;  // every allocation has had its turn
     EXPECT_TRUE(reported) << "allocation " << n << " failed silently";
     // Afterwards the items are the reference ones, with at most the one
     // being made missing (or none at all once the input itself was lost).

@@ -16,6 +16,12 @@ namespace quillar::asf {
 
 namespace {
 
+// The largest media object assembled. The size comes from the file and is
+// allocated before the fragments arrive; no compressed frame comes near it
+// (an uncompressed 4096x2160 RGB picture is 26.5 MB), while 4 GiB of it per
+// packet would only fill address space.
+constexpr uint32_t kMaxMediaObjectSize = 64u << 20;
+
 AsfMediaObject *object_at(GArray *objects, uint32_t index) {
   return reinterpret_cast<AsfMediaObject *>(objects->data) + index;
 }
@@ -28,14 +34,17 @@ void drop_newest(GArray *objects) {
   g_array_remove_index(objects, last);
 }
 
-// Appends `record`, whose buffer reference moves into the queue.
-void queue_object(AsfStreamRecord *stream, const AsfMediaObject &record) {
+// Appends `record`, whose buffer reference moves into the queue. False when
+// the queue cannot grow (the record's buffer is released).
+bool queue_object(AsfStreamRecord *stream, const AsfMediaObject &record) {
   GArray *objects = stream->objects;
   while (objects->len != 0 && !complete(*object_at(objects, objects->len - 1)))
     drop_newest(objects);
   const uint32_t before = objects->len;
   g_array_append_vals(objects, &record, 1);
-  if (objects->len == before) gst_buffer_unref(record.buffer);  // out of memory: dropped
+  if (objects->len != before) return true;
+  gst_buffer_unref(record.buffer);
+  return false;
 }
 
 // Objects up to this size are assembled in uninitialised memory and only the
@@ -61,19 +70,21 @@ GstBuffer *new_object_buffer(uint32_t size) {
   return buffer;
 }
 
-void take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+bool take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  // A fragment longer than its object (every payload without an object size
+  // is one) cannot be placed in it, and an object declared larger than any
+  // frame is not assembled: either is dropped like a continuation that does
+  // not fit, and leaves the queue as it was.
+  if (f.header.object_size < f.length || f.header.object_size > kMaxMediaObjectSize) return true;
   AsfMediaObject record = f.header;
   record.bytes_filled = f.length;
   if (f.header.object_size == f.length) {
     record.buffer = gst_buffer_create_sub(packet, f.data_pos, f.length);
-  } else if (f.header.object_size > f.length) {
+  } else {
     record.buffer = new_object_buffer(f.header.object_size);
     if (record.buffer) memcpy(record.buffer->data, packet->data + f.data_pos, f.length);
   }
-  // A fragment longer than its object (every payload without an object size
-  // is one) cannot be placed in it; it is dropped like a continuation that
-  // does not fit, and leaves the queue as it was.
-  if (record.buffer) queue_object(stream, record);
+  return record.buffer && queue_object(stream, record);
 }
 
 void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
@@ -96,20 +107,19 @@ void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragmen
 
 }  // namespace
 
-void take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
-  if (f.header.object_offset != 0)
-    take_continuation(stream, packet, f);
-  else
-    take_first_fragment(stream, packet, f);
+bool take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  if (f.header.object_offset == 0) return take_first_fragment(stream, packet, f);
+  take_continuation(stream, packet, f);
+  return true;
 }
 
-void queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
+bool queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
                  uint32_t pos, uint32_t length) {
   AsfMediaObject record = header;
   record.object_size = 0;
   record.bytes_filled = length;
   record.buffer = gst_buffer_create_sub(packet, pos, length);
-  if (record.buffer) queue_object(stream, record);
+  return record.buffer && queue_object(stream, record);
 }
 
 bool hand_out(AsfDemuxState *state) {

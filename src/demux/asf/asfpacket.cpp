@@ -41,24 +41,26 @@ ByteReader without_tail(const GstBuffer *packet, const ByteReader &r, size_t n) 
 
 // A compressed payload: a run of sub-payloads, each a length byte and that
 // many bytes, each non-empty one a whole media object.
-bool take_compressed(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
-                     ByteReader data) {
+Payload take_compressed(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
+                        ByteReader data) {
   while (data.remaining() != 0) {
     uint8_t length = 0;
-    if (!data.read_u8(&length)) return false;
+    if (!data.read_u8(&length)) return Payload::kBroken;
     const size_t pos = data.pos();
-    if (!data.skip(length)) return false;
-    if (length != 0) queue_piece(stream, packet, header, static_cast<uint32_t>(pos), length);
+    if (!data.skip(length)) return Payload::kBroken;
+    if (length != 0 && !queue_piece(stream, packet, header, static_cast<uint32_t>(pos), length))
+      return Payload::kNoMemory;
   }
-  return true;
+  return Payload::kTaken;
 }
 
 }  // namespace
 
-bool take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint8_t property_flags,
-                  int length_type) {
+Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint8_t property_flags,
+                     int length_type) {
+  constexpr Payload kBroken = Payload::kBroken;
   uint8_t stream_byte = 0;
-  if (!r.read_u8(&stream_byte)) return false;
+  if (!r.read_u8(&stream_byte)) return kBroken;
   Fragment f{};
   f.header.object_number = read_or_all_ones(r, property_flags >> 4);
   f.header.object_offset = read_or_all_ones(r, property_flags >> 2);
@@ -67,41 +69,35 @@ bool take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint8_
   ByteReader replicated(nullptr, 0);
   if (!read_varwidth(r, property_flags, &replicated_length) ||
       !r.sub(replicated_length, &replicated) || r.remaining() == 0)
-    return false;
+    return kBroken;
 
   uint32_t length = 0;
   if (length_type < 0) {
     length = static_cast<uint32_t>(r.remaining());
   } else if (!read_varwidth(r, static_cast<uint32_t>(length_type), &length) || !r.has(length)) {
-    return false;
+    return kBroken;
   }
   const uint32_t data_pos = static_cast<uint32_t>(r.pos());
   ByteReader data(nullptr, 0);
-  if (!r.sub(length, &data)) return false;
+  if (!r.sub(length, &data)) return kBroken;
 
   AsfStreamRecord *stream = gst_asf_demux_get_stream(state, stream_byte & 0x7F);
-  if (!stream) return true;  // audio, or a stream that was never registered
+  if (!stream) return Payload::kTaken;  // audio, or a stream that was never registered
   if (replicated_length == kCompressedPayload) {
     ByteReader pieces(packet->data, data_pos + static_cast<size_t>(length));
-    return pieces.seek(data_pos) && take_compressed(stream, packet, f.header, pieces);
+    return pieces.seek(data_pos) ? take_compressed(stream, packet, f.header, pieces) : kBroken;
   }
-  if (replicated_length > 1 && replicated_length < kReplicatedObjectSize) return false;
+  if (replicated_length > 1 && replicated_length < kReplicatedObjectSize) return kBroken;
   if (replicated_length >= kReplicatedObjectSize && !replicated.read_le32(&f.header.object_size))
-    return false;
-  if (length == 0) return true;
+    return kBroken;
+  if (length == 0) return Payload::kTaken;
   f.data_pos = data_pos;
   f.length = length;
-  take_fragment(stream, packet, f);
-  return true;
+  return take_fragment(stream, packet, f) ? Payload::kTaken : Payload::kNoMemory;
 }
 
-}  // namespace quillar::asf
-
-extern "C" {
-
-gint32 gst_asf_demux_parse_packet(AsfDemuxState *state, GstBuffer *packet) {
-  using namespace quillar::asf;
-  using quillar::ByteReader;
+gint32 parse_packet(AsfDemuxState *state, GstBuffer *packet, bool *no_memory) {
+  *no_memory = false;
   if (!state || !packet) return ASF_PACKET_SHORT;
   ByteReader r(packet->data, packet->size);
   if (r.remaining() < 8) return ASF_PACKET_SHORT;
@@ -133,16 +129,33 @@ gint32 gst_asf_demux_parse_packet(AsfDemuxState *state, GstBuffer *packet) {
     r = without_tail(packet, r, implicit);
   }
 
-  if (!(length_flags & kMultiplePayloads))
-    return take_payload(state, packet, r, property_flags, -1) ? ASF_PACKET_OK : ASF_PACKET_SHORT;
+  if (!(length_flags & kMultiplePayloads)) {
+    const Payload p = take_payload(state, packet, r, property_flags, -1);
+    *no_memory = p == Payload::kNoMemory;
+    return p == Payload::kTaken ? ASF_PACKET_OK : p == Payload::kBroken ? ASF_PACKET_SHORT : ASF_PACKET_BROKEN;
+  }
 
   uint8_t payload_flags = 0;
   if (!r.read_u8(&payload_flags)) return ASF_PACKET_SHORT;
   const uint32_t count = payload_flags & 0x3Fu;
-  for (uint32_t i = 0; i < count; i++)
-    if (!take_payload(state, packet, r, property_flags, payload_flags >> 6))
-      return ASF_PACKET_BROKEN;
+  for (uint32_t i = 0; i < count; i++) {
+    const Payload p = take_payload(state, packet, r, property_flags, payload_flags >> 6);
+    if (p == Payload::kTaken) continue;
+    *no_memory = p == Payload::kNoMemory;
+    return ASF_PACKET_BROKEN;
+  }
   return ASF_PACKET_OK;
+}
+
+}  // namespace quillar::asf
+
+extern "C" {
+
+// A payload lost for lack of memory makes the packet ASF_PACKET_BROKEN:
+// what was queued before it stays queued, as for any broken payload.
+gint32 gst_asf_demux_parse_packet(AsfDemuxState *state, GstBuffer *packet) {
+  bool no_memory = false;
+  return quillar::asf::parse_packet(state, packet, &no_memory);
 }
 
 }  // extern "C"

@@ -74,11 +74,15 @@ int32_t take_packets(AsfDemuxState *s) {
     }
     GstBuffer *packet = gst_adapter_take_buffer(adapter, packet_size);
     if (!packet) return CHAIN_ERROR;
-    const int32_t parsed = gst_asf_demux_parse_packet(s, packet);
+    bool no_memory = false;
+    const int32_t parsed = asf::parse_packet(s, packet, &no_memory);
     gst_buffer_unref(packet);
-    // A packet that does not parse is dropped silently and still counts.
-    if (parsed == ASF_PACKET_OK && !asf::hand_out(s)) return CHAIN_ERROR;
     s->packet_index++;
+    // A packet that does not parse is dropped silently and still counts; a
+    // media object lost for lack of memory fails the call, so that the
+    // frames handed out stay a true prefix of the stream.
+    if (no_memory) return CHAIN_ERROR;
+    if (parsed == ASF_PACKET_OK && !asf::hand_out(s)) return CHAIN_ERROR;
   }
   if (s->total_packets != 0 && static_cast<uint64_t>(s->packet_index) >= s->total_packets)
     s->phase = ASF_PHASE_INDEX;

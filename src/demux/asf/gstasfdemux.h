@@ -38,10 +38,19 @@ constexpr uint32_t kMinPacketSize = 8;
 // cannot be used (including one without a usable packet size).
 int32_t walk_header(AsfDemuxState *state, const uint8_t *data, uint32_t size);
 
+// What became of a payload: taken (its data placed, skipped or dropped as
+// the format says), broken (the payload header or data does not fit), or
+// lost for lack of memory (a media object that should have been queued was
+// not: the stream is no longer whole, and the chain must say so).
+enum class Payload { kTaken, kBroken, kNoMemory };
+
 // Parses one payload header and its data (see asfpacket.cpp).
 // `length_type` < 0 marks the payload of a single-payload packet.
-bool take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r,
-                  uint8_t property_flags, int length_type);
+Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r,
+                     uint8_t property_flags, int length_type);
+// gst_asf_demux_parse_packet, telling a payload lost for lack of memory
+// (*no_memory, the result then ASF_PACKET_BROKEN) from a broken packet.
+gint32 parse_packet(AsfDemuxState *state, GstBuffer *packet, bool *no_memory);
 
 // The media object that a payload carries, or a piece of it.
 struct Fragment {
@@ -52,11 +61,12 @@ struct Fragment {
 
 // Places a payload's data in its stream: a first fragment starts a new media
 // object, a continuation is written into the newest one. Fragments that do
-// not fit are dropped; this never fails the payload.
-void take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f);
+// not fit are dropped; this never fails the payload. False only when memory
+// ran out for a media object that should have been queued.
+bool take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f);
 // Queues a whole media object (a piece of a compressed payload) whose bytes
-// are packet bytes [pos, pos + length).
-void queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
+// are packet bytes [pos, pos + length); false when memory runs out.
+bool queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
                  uint32_t pos, uint32_t length);
 // Moves every complete media object to the output's frames, stream by stream
 // in table order. False when a frame could not be queued (out of memory).

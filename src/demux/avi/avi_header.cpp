@@ -49,7 +49,26 @@ struct StreamList {
   bool got_strh = false;
   bool got_strf = false;
   bool got_vprp = false;
+  // A record could not be read for lack of memory, not for what the file
+  // holds: the stream would be lost without a word, so the header fails.
+  bool out_of_memory = false;
 };
+
+// The RIFF record parsers answer 0 both for a payload shorter than their
+// record and when memory runs out; a payload of the record's size tells the
+// second case.
+bool parsed(StreamList &list, int result, uint32_t payload_size, uint32_t minimum) {
+  if (!result && payload_size >= minimum) list.out_of_memory = true;
+  return result != 0;
+}
+
+// Whether a gst_riff_parse_chunk walk that stopped at `position` stopped for
+// lack of memory: a chunk header with an acceptable size is still there.
+bool walk_stopped_for_memory(const GstBuffer *buf, uint32_t position) {
+  ByteReader r(buf->data, buf->size);
+  uint32_t tag = 0, size = 0;
+  return r.seek(position) && r.read_le32(&tag) && r.read_le32(&size) && size <= 0x7FFFFFFFu;
+}
 
 // Each handler owns `payload` and returns false to reject the stream.
 using ChunkHandler = bool (*)(StreamList &list, GstBuffer *payload);
@@ -61,7 +80,10 @@ bool release(StreamList &, GstBuffer *payload) {
 
 bool on_strh(StreamList &list, GstBuffer *payload) {
   if (list.got_strh) return release(list, payload);
-  if (!gst_riff_parse_strh(list.s, payload, &list.stream->strh)) return false;
+  const uint32_t size = payload->size;
+  if (!parsed(list, gst_riff_parse_strh(list.s, payload, &list.stream->strh), size,
+              sizeof(RiffStreamHeader)))
+    return false;
   list.got_strh = true;
   return true;
 }
@@ -71,7 +93,9 @@ bool on_strh(StreamList &list, GstBuffer *payload) {
 bool format_vids(StreamList &list, GstBuffer *payload) {
   RiffVideoFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!gst_riff_parse_strf_vids(list.s, payload, &format, &extra)) return false;
+  const uint32_t size = payload->size;
+  if (!parsed(list, gst_riff_parse_strf_vids(list.s, payload, &format, &extra), size, sizeof(RiffVideoFormat)))
+    return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -80,7 +104,9 @@ bool format_vids(StreamList &list, GstBuffer *payload) {
 bool format_iavs(StreamList &list, GstBuffer *payload) {
   RiffDvFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!gst_riff_parse_strf_iavs(list.s, payload, &format, &extra)) return false;
+  const uint32_t size = payload->size;
+  if (!parsed(list, gst_riff_parse_strf_iavs(list.s, payload, &format, &extra), size, sizeof(RiffDvFormat)))
+    return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -91,7 +117,9 @@ bool format_iavs(StreamList &list, GstBuffer *payload) {
 bool format_auds(StreamList &list, GstBuffer *payload) {
   RiffAudioFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!gst_riff_parse_strf_auds(list.s, payload, &format, &extra)) return false;
+  const uint32_t size = payload->size;
+  if (!parsed(list, gst_riff_parse_strf_auds(list.s, payload, &format, &extra), size, sizeof(RiffAudioFormat)))
+    return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   const RiffStreamHeader *h = list.stream->strh;
@@ -171,23 +199,29 @@ bool take_stream_chunk(StreamList &list, uint32_t tag, GstBuffer *payload) {
 
 // Reads the "strl" list S (a sub-chunk payload, whose list type has been
 // checked) into the next stream record. `pad` is the byte that follows S in
-// the header list (0 when none does). Takes S.
-void read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
+// the header list (0 when none does). Takes S. False when memory ran out.
+bool read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
   if (s->num_streams >= AVI_MAX_STREAMS) {
     gst_buffer_unref(list_payload);
-    return;
+    return true;
   }
   // An odd list is read with its pad byte, the file's own, never a byte of
   // unset memory.
   if (list_payload->size & 1u) list_payload = copy_one_longer(list_payload, pad);
+  if (!list_payload) return false;
   StreamList list{s, &s->streams[s->num_streams], s->num_streams};
-  bool accepted = list_payload != nullptr;
+  bool accepted = true;
   uint32_t position = 4, tag = 0;
   GstBuffer *payload = nullptr;
   while (accepted && gst_riff_parse_chunk(s, list_payload, &position, &tag, &payload)) {
     if (payload) accepted = take_stream_chunk(list, tag, payload);
   }
+  if (accepted && walk_stopped_for_memory(list_payload, position)) list.out_of_memory = true;
   gst_buffer_unref(list_payload);
+  if (list.out_of_memory) {
+    avi_clear_stream(list.stream);
+    return false;
+  }
   if (accepted && list.got_strh && list.got_strf)
     list.stream->num = list.number;
   else
@@ -195,6 +229,7 @@ void read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
   // A rejected stream keeps its number, so that the movie list's stream
   // numbers still name the right records.
   s->num_streams++;
+  return true;
 }
 
 // ---- The header list ----------------------------------------------------
@@ -219,14 +254,21 @@ int32_t read_header_list(AviDemuxState *s, GstBuffer *header_list) {
   }
   for (;;) {
     const uint32_t start = position;
-    if (!gst_riff_parse_chunk(s, header_list, &position, &tag, &payload)) break;
+    if (!gst_riff_parse_chunk(s, header_list, &position, &tag, &payload)) {
+      if (!walk_stopped_for_memory(header_list, position)) break;
+      gst_buffer_unref(header_list);
+      return CHAIN_ERROR;
+    }
     if (!payload) continue;
     if (tag == fourcc("LIST") && payload->size >= 4 && fourcc_at(payload, 0) == fourcc("strl")) {
       // The byte after the payload is its pad byte when the list is odd.
       ByteReader r(header_list->data, header_list->size);
       uint8_t pad = 0;
       if (!(r.seek(uint64_t{start} + kAviChunkHeaderSize + payload->size) && r.read_u8(&pad))) pad = 0;
-      read_stream_list(s, payload, pad);
+      if (!read_stream_list(s, payload, pad)) {
+        gst_buffer_unref(header_list);
+        return CHAIN_ERROR;
+      }
     } else {
       gst_buffer_unref(payload);  // "odml", other lists, "JUNK", "IDIT", ...
     }
@@ -237,6 +279,7 @@ int32_t read_header_list(AviDemuxState *s, GstBuffer *header_list) {
 
 int32_t step_to_movi(AviDemuxState *s) {
   for (;;) {
+    if (!avi_skipped(s)) return CHAIN_OK;
     if (gst_adapter_available(s->adapter) < kAviListHeaderSize) return CHAIN_OK;
     ByteReader r(gst_adapter_peek(s->adapter, kAviListHeaderSize), kAviListHeaderSize);
     uint32_t tag = 0, size = 0, type = 0;
@@ -248,10 +291,14 @@ int32_t step_to_movi(AviDemuxState *s) {
       s->state = AVI_STATE_MOVI;
       return CHAIN_OK;
     }
-    // "INFO" lists, "JUNK", an early index, any other chunk: skipped whole.
-    // A list too short for its list type (size 1 to 3) is skipped by its
-    // own size too, so it never eats into the next chunk.
-    if (!avi_have_whole_chunk(s, &tag, &size)) return CHAIN_OK;
+    // "INFO" lists, "JUNK", an early index, any other chunk: skipped whole,
+    // released as it arrives. A list too short for its list type (size 1
+    // to 3) is skipped by its own size too, so it never eats into the next
+    // chunk. Sizes of 0 and of 2^30 or more are still refused.
+    if (!avi_have_whole_chunk(s, &tag, &size)) {
+      if (!s->abort_buffering) avi_start_skip(s, size);
+      return CHAIN_OK;
+    }
     gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
   }
 }

@@ -21,6 +21,13 @@ void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size);
 // declared size of 0 or of 2^30 or more raises abort_buffering instead.
 // Consumes nothing; tag and size are set whenever 8 bytes are buffered.
 bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size);
+// Skipping a chunk nothing reads (filler, indexes, lists before the movie
+// list) without holding it: avi_start_skip drops the chunk at the front (a
+// payload of `size` bytes and its pad byte) as far as it is buffered and
+// remembers the rest; avi_skipped drops what has arrived of that rest and
+// says whether it is all gone.
+void avi_start_skip(AviDemuxState *s, uint32_t size);
+bool avi_skipped(AviDemuxState *s);
 // Releases everything a stream record owns and zeroes it.
 void avi_clear_stream(AviStream *stream);
 

@@ -19,7 +19,7 @@ enum class Outcome {
 bool is_digit(uint32_t c) { return c >= '0' && c <= '9'; }
 uint32_t tag_char(uint32_t tag, int i) { return (tag >> (8 * i)) & 0xFFu; }
 
-// Index and filler chunks: skipped once whole.
+// Index and filler chunks: skipped, and released as they arrive.
 bool is_skipped_chunk(uint32_t tag) {
   constexpr uint32_t kSkipped[] = {fourcc("idx1"), fourcc("JUNK"), fourcc("JUNQ")};
   if (tag_char(tag, 0) == 'i' && tag_char(tag, 1) == 'x') return true;  // "ix##"
@@ -82,6 +82,7 @@ int32_t avi_step_movi(AviDemuxState *s) {
     return CHAIN_BAD_DATA;
   }
   for (;;) {
+    if (!avi_skipped(s)) return CHAIN_OK;
     const uint32_t available = gst_adapter_available(s->adapter);
     if (available < kAviChunkHeaderSize) return CHAIN_OK;
     uint32_t tag = 0, size = 0;
@@ -95,9 +96,11 @@ int32_t avi_step_movi(AviDemuxState *s) {
       if (avi_have_whole_chunk(s, &tag, &size) || size == 0) {
         s->abort_buffering = 0;
         gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
+      } else if (!s->abort_buffering) {
+        avi_start_skip(s, size);  // the rest is released as it arrives
       }
-      // Waiting for the rest; a size of 2^30 or more has raised
-      // abort_buffering, which fails the call.
+      // A size of 2^30 or more has raised abort_buffering, which fails the
+      // call.
       return CHAIN_OK;
     }
     if (tag == fourcc("RIFF") || tag == fourcc("LIST")) {

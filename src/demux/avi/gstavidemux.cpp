@@ -31,6 +31,19 @@ bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
   return available - kAviChunkHeaderSize >= avi_padded(*size);
 }
 
+void avi_start_skip(AviDemuxState *s, uint32_t size) {
+  s->skip_remaining = kAviChunkHeaderSize + avi_padded(size);
+  avi_skipped(s);
+}
+
+bool avi_skipped(AviDemuxState *s) {
+  const uint32_t available = gst_adapter_available(s->adapter);
+  const uint32_t n = available < s->skip_remaining ? available : s->skip_remaining;
+  gst_adapter_flush(s->adapter, n);
+  s->skip_remaining -= n;
+  return s->skip_remaining == 0;
+}
+
 void avi_clear_stream(AviStream *stream) {
   free(stream->strh);
   free(stream->strf);
@@ -108,6 +121,7 @@ void gst_avi_demux_reset_wrapper(ParserOutput *output) {
   s->state = quillar::AVI_STATE_START;
   s->header_state = quillar::AVI_HEADER_HDRL;
   s->end_of_data = 0;
+  s->skip_remaining = 0;
   free(s->main_header);
   s->main_header = nullptr;
 }

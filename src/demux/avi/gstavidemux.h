@@ -57,6 +57,7 @@ struct AviDemuxState {
   uint32_t end_of_data;      // the movie list ended at an unrecognised tag
   GstAdapter *adapter;       // created by the first chain call
   AviMainHeader *main_header;
+  uint32_t skip_remaining;   // bytes of a skipped chunk still to come
 };
 
 }  // namespace quillar
