@@ -145,6 +145,9 @@ QUILLAR_API AsfStreamRecord *gst_asf_demux_get_stream(AsfDemuxState *state, guin
  * objects that share its bytes hold their own. Objects queued before a
  * failure stay queued. Nothing is handed out here: the chain moves complete
  * objects to the output after each packet that returns ASF_PACKET_OK.
+ * Media objects declared larger than 64 MiB are not assembled (their
+ * fragments are dropped); a media object that cannot be allocated makes the
+ * packet ASF_PACKET_BROKEN (the chain then fails the call).
  * Returns ASF_PACKET_OK, ASF_PACKET_SHORT or ASF_PACKET_BROKEN. */
 QUILLAR_API gint32 gst_asf_demux_parse_packet(AsfDemuxState *state, GstBuffer *packet);
 

@@ -132,7 +132,8 @@ gint32 parse_packet(AsfDemuxState *state, GstBuffer *packet, bool *no_memory) {
   if (!(length_flags & kMultiplePayloads)) {
     const Payload p = take_payload(state, packet, r, property_flags, -1);
     *no_memory = p == Payload::kNoMemory;
-    return p == Payload::kTaken ? ASF_PACKET_OK : p == Payload::kBroken ? ASF_PACKET_SHORT : ASF_PACKET_BROKEN;
+    if (p == Payload::kTaken) return ASF_PACKET_OK;
+    return p == Payload::kBroken ? ASF_PACKET_SHORT : ASF_PACKET_BROKEN;
   }
 
   uint8_t payload_flags = 0;

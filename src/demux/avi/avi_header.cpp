@@ -94,7 +94,8 @@ bool format_vids(StreamList &list, GstBuffer *payload) {
   RiffVideoFormat *format = nullptr;
   GstBuffer *extra = nullptr;
   const uint32_t size = payload->size;
-  if (!parsed(list, gst_riff_parse_strf_vids(list.s, payload, &format, &extra), size, sizeof(RiffVideoFormat)))
+  const int result = gst_riff_parse_strf_vids(list.s, payload, &format, &extra);
+  if (!parsed(list, result, size, sizeof(RiffVideoFormat)))
     return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
@@ -105,7 +106,8 @@ bool format_iavs(StreamList &list, GstBuffer *payload) {
   RiffDvFormat *format = nullptr;
   GstBuffer *extra = nullptr;
   const uint32_t size = payload->size;
-  if (!parsed(list, gst_riff_parse_strf_iavs(list.s, payload, &format, &extra), size, sizeof(RiffDvFormat)))
+  const int result = gst_riff_parse_strf_iavs(list.s, payload, &format, &extra);
+  if (!parsed(list, result, size, sizeof(RiffDvFormat)))
     return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
@@ -118,7 +120,8 @@ bool format_auds(StreamList &list, GstBuffer *payload) {
   RiffAudioFormat *format = nullptr;
   GstBuffer *extra = nullptr;
   const uint32_t size = payload->size;
-  if (!parsed(list, gst_riff_parse_strf_auds(list.s, payload, &format, &extra), size, sizeof(RiffAudioFormat)))
+  const int result = gst_riff_parse_strf_auds(list.s, payload, &format, &extra);
+  if (!parsed(list, result, size, sizeof(RiffAudioFormat)))
     return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
