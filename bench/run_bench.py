@@ -92,8 +92,8 @@ def check(entry, name, fields, code):
     return problems
 
 
-def fmt(value, spec):
-    return "-" if value is None else format(value, spec)
+def fmt(value, style):
+    return "-" if value is None else format(value, style)
 
 
 def whole_file(args, entries):

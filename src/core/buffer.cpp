@@ -59,6 +59,23 @@ void free_attached(GstBuffer *buffer) {
 
 }  // namespace
 
+namespace quillar {
+
+GstBuffer *buffer_owning(guint8 *data, guint32 size) {
+  if (!data) return nullptr;
+  GstBuffer *buffer = gst_buffer_new();
+  if (!buffer) {
+    free(data);
+    return nullptr;
+  }
+  buffer->data = data;
+  buffer->owned_data = data;
+  buffer->size = size;
+  return buffer;
+}
+
+}  // namespace quillar
+
 extern "C" {
 
 GstBuffer *gst_buffer_new(void) {
@@ -72,17 +89,7 @@ GstBuffer *gst_buffer_new(void) {
 
 GstBuffer *gst_buffer_new_and_alloc(guint32 size) {
   // malloc(0) may return NULL; one byte keeps "no memory" distinguishable.
-  auto *data = static_cast<guint8 *>(malloc(size ? size : 1));
-  if (!data) return nullptr;
-  GstBuffer *buffer = gst_buffer_new();
-  if (!buffer) {
-    free(data);
-    return nullptr;
-  }
-  buffer->data = data;
-  buffer->owned_data = data;
-  buffer->size = size;
-  return buffer;
+  return quillar::buffer_owning(static_cast<guint8 *>(malloc(size ? size : 1)), size);
 }
 
 GstMiniObject *gst_mini_object_ref(GstMiniObject *object) {

@@ -12,6 +12,10 @@ namespace quillar {
 // accepted and ignored.
 bool adapter_push(GstAdapter *adapter, GstBuffer *buffer);
 
+// A new buffer that owns `data` (`size` bytes from malloc/calloc). On
+// failure returns NULL and frees `data`; a NULL `data` gives NULL.
+GstBuffer *buffer_owning(guint8 *data, guint32 size);
+
 }  // namespace quillar
 
 extern "C" {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "api/parser_output.h"
+#include "core/internal.h"
 #include "demux/asf/gstasfdemux.h"
 
 namespace quillar::asf {
@@ -57,17 +58,7 @@ constexpr uint32_t kZeroGapsUpTo = 1u << 20;
 // A buffer for an object of `size` bytes.
 GstBuffer *new_object_buffer(uint32_t size) {
   const size_t n = size ? size : 1;
-  auto *data = static_cast<guint8 *>(size <= kZeroGapsUpTo ? malloc(n) : calloc(n, 1));
-  if (!data) return nullptr;
-  GstBuffer *buffer = gst_buffer_new();
-  if (!buffer) {
-    free(data);
-    return nullptr;
-  }
-  buffer->data = data;
-  buffer->owned_data = data;
-  buffer->size = size;
-  return buffer;
+  return buffer_owning(static_cast<guint8 *>(size <= kZeroGapsUpTo ? malloc(n) : calloc(n, 1)), size);
 }
 
 bool take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
