@@ -45,7 +45,7 @@ void run_array(qfuzz::Input &in) {
       continue;
     }
     CHECK(a->allocated_bytes >= m.size() + (terminated ? element : 0));
-    CHECK(m.empty() || memcmp(a->data, m.data(), m.size()) == 0);
+    CHECK(m.empty() || memcmp(a->data, m.data(), m.size()) == 0);  // an empty model has no data
     if (terminated)
       for (guint i = 0; i < element; i++) CHECK(a->data[m.size() + i] == 0);
   }
