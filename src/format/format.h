@@ -1,0 +1,74 @@
+// What every format shares with the front end, and nothing more: the status
+// of one parse step, the descriptor each format publishes next to its code,
+// and the helpers that hand finished frames over. Formats include this
+// header, never anything under api/; the front end includes it too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "containers/list_internal.h"
+#include "quillar/parser.h"
+
+namespace quillar {
+
+// The outcome of one step inside a format (a header, an object, a frame).
+// Each chain function maps it to a CHAIN_ result in one place; which result
+// kInvalid becomes (CHAIN_BAD_DATA or CHAIN_ERROR) is the format's own rule.
+enum class Status : uint8_t {
+  kOk,            // the step is done
+  kNeedMoreData,  // not enough bytes yet: wait for the next push
+  kInvalid,       // the input is rejected
+  kUnsupported,   // a valid stream variant this library does not handle
+  kNoMemory,      // an allocation failed
+};
+
+// How many bytes from the start of the file a probe is shown.
+constexpr size_t kProbeSize = 4;
+
+// The video standard codes a format can serve, as the bits of a mask.
+constexpr uint32_t standard_bit(uint32_t code) { return code < 32 ? 1u << code : 0; }
+
+// One format, as the front end, the tools' tests and the fuzz targets see it.
+// The front end keeps one ordered table of these; for a code, the first row
+// that serves it and whose probe accepts the file's first bytes is chosen (a
+// row without a probe accepts any file).
+struct FormatDescriptor {
+  const char *name;    // "IVF", "WebP", ...: for messages, tests and tools
+  uint32_t standards;  // standard_bit() of every code it serves
+  // Whether the first kProbeSize bytes of the file are this format's; null
+  // for a format chosen without looking at the file.
+  bool (*probe)(const uint8_t *head);
+  ParserChainFunc chain;
+  ParserResetFunc reset;
+  // The private state record: it lives zero-filled in the context, and
+  // bind() points its `output` field at the shared block before the first
+  // reset.
+  size_t state_size;
+  size_t state_align;
+  void (*bind)(void *state, ParserOutput *output);
+};
+
+// The descriptor's state fields for a state record with an `output` member.
+template <typename State>
+void bind_output(void *state, ParserOutput *output) {
+  static_cast<State *>(state)->output = output;
+}
+
+// Every chain and reset function begins by fetching its state record.
+template <typename State>
+State *state_of(ParserOutput *output) {
+  return static_cast<State *>(output->parser_state);
+}
+
+// Queues a finished frame, handing over the caller's reference. A NULL frame
+// is never queued. Returns false, with the frame released, when it could not
+// be queued (NULL, or out of memory); callers then report CHAIN_ERROR.
+inline bool queue_frame(ParserOutput *output, GstBuffer *frame) {
+  if (!frame) return false;
+  if (slist_append(&output->frames, frame)) return true;
+  gst_buffer_unref(frame);
+  return false;
+}
+
+}  // namespace quillar
