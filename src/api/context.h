@@ -6,6 +6,7 @@
 
 #include "demux/asf/gstasfdemux.h"
 #include "demux/avi/gstavidemux.h"
+#include "demux/mkv/mkv_internal.h"
 #include "demux/rm/rmdemux.h"
 #include "parsers/ivf/gstivfparse.h"
 #include "parsers/rcv/rcvparse.h"
@@ -26,6 +27,7 @@ union ParserStorage {
   AviDemuxState avi;
   AsfDemuxState asf;
   RmDemuxState rm;
+  mkv::MkvState mkv;
 };
 
 }  // namespace quillar

@@ -39,6 +39,18 @@ constexpr FormatParser kAsf = {gst_asf_demux_chain, gst_asf_demux_reset_wrapper,
 constexpr FormatParser kRm = {gst_rmdemux_chain, gst_rmdemux_reset,
                               bind_state<quillar::RmDemuxState, &ParserStorage::rm>};
 
+// Matroska plays the first video track whose codec fits the code.
+template <uint32_t kStandard>
+void bind_matroska(ParserStorage *storage, ParserOutput *output) {
+  storage->mkv.output = output;
+  quillar::mkv::set_standard(&storage->mkv, kStandard);
+}
+constexpr FormatParser kMkvVc1 = {quillar::mkv::chain, quillar::mkv::reset, bind_matroska<5>};
+constexpr FormatParser kMkvReal = {quillar::mkv::chain, quillar::mkv::reset, bind_matroska<7>};
+constexpr FormatParser kMkvVp8 = {quillar::mkv::chain, quillar::mkv::reset, bind_matroska<10>};
+
+bool is_ebml(const uint8_t *magic) { return quillar::kMatroskaFormat.probe(magic); }
+
 // Chooses the parser for a video standard, reading the file's first bytes
 // where the code leaves a choice. Prints the reason and returns NULL when
 // none applies.
@@ -52,10 +64,16 @@ const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
         puts("Cannot determinate VC1 file format");
         return nullptr;
       }
-      return magic[3] == 0xC5 ? &kRcv : &kAsf;
+      if (magic[3] == 0xC5) return &kRcv;
+      return is_ebml(magic) ? &kMkvVc1 : &kAsf;
     }
-    case VIDEO_STANDARD_REALVIDEO:
-      return &kRm;
+    case VIDEO_STANDARD_REALVIDEO: {
+      const long position = ftell(file);
+      uint8_t magic[4] = {0, 0, 0, 0};
+      const size_t got = fread(magic, 1, 4, file);
+      if (position < 0 || fseek(file, position, SEEK_SET) != 0 || got < 4) return &kRm;
+      return is_ebml(magic) ? &kMkvReal : &kRm;
+    }
     case VIDEO_STANDARD_AVI:
       return &kAvi;
     case VIDEO_STANDARD_VP6:
@@ -69,6 +87,7 @@ const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
       }
       if (memcmp(magic, "DKIF", 4) == 0) return &kIvf;
       if (memcmp(magic, "RIFF", 4) == 0) return &kWebp;
+      if (is_ebml(reinterpret_cast<const uint8_t *>(magic))) return &kMkvVp8;
       puts("Cannot determinate VP8 file format");
       return nullptr;
     }
