@@ -59,13 +59,32 @@ bool codec_id_is(const TrackEntry &t, const char *name) {
   return codec_id_length(t) == n && memcmp(t.codec_id.current(), name, n) == 0;
 }
 
+// CodecPrivate as the codec sees it: a header-stripping encoding with scope
+// 2 removed its first bytes.
+bool strips_private(const TrackEntry &t) {
+  return t.encodings == 1 && t.comp_algo == 3 && (t.scope & 2);
+}
+size_t private_size(const TrackEntry &t) {
+  return (strips_private(t) ? t.comp_settings.size() : 0) + t.codec_private.size();
+}
+uint8_t private_byte(const TrackEntry &t, size_t i) {
+  const size_t prefix = strips_private(t) ? t.comp_settings.size() : 0;
+  return i < prefix ? t.comp_settings.current()[i] : t.codec_private.current()[i - prefix];
+}
+bool private_fourcc(const TrackEntry &t, uint32_t *code) {
+  if (private_size(t) < kBitmapCompressionOffset + 4) return false;
+  uint8_t b[4];
+  for (size_t i = 0; i < 4; i++) b[i] = private_byte(t, kBitmapCompressionOffset + i);
+  ByteReader r(b, 4);
+  return r.read_le32(code);
+}
+
 Codec classify(const TrackEntry &t) {
   for (const CodecName &c : kCodecs)
     if (codec_id_is(t, c.id)) return c.codec;
   if (codec_id_is(t, "V_MS/VFW/FOURCC")) {
-    ByteReader r = t.codec_private;
     uint32_t code = 0;
-    if (r.skip(kBitmapCompressionOffset) && r.read_le32(&code))
+    if (private_fourcc(t, &code))
       for (uint32_t v : kVc1Fourccs)
         if (code == v) return Codec::kVc1;
   }
@@ -165,7 +184,6 @@ Status play(MkvState *s, const TrackEntry &t, Codec codec) {
     return Status::kUnsupported;
   }
   const bool strip_frames = t.encodings == 1 && (t.scope & 1);
-  const bool strip_private = t.encodings == 1 && (t.scope & 2);
   const size_t strip = t.comp_settings.size();
   free(s->strip);  // a retry after running out of memory
   s->strip = nullptr;
@@ -187,14 +205,11 @@ Status play(MkvState *s, const TrackEntry &t, Codec codec) {
   if (codec == Codec::kVc1) skip = kBitmapInfoHeaderSize;
   else if (codec == Codec::kRealVideo) skip = kRealVideoHeaderSize;
   else return Status::kOk;
-  const size_t prefix = strip_private ? strip : 0;
-  const size_t whole = prefix + t.codec_private.size();
+  const size_t whole = private_size(t);
   if (whole <= skip) return Status::kOk;
   GstBuffer *item = gst_buffer_new_and_alloc(static_cast<uint32_t>(whole - skip));
   if (!item) return Status::kNoMemory;
-  for (size_t i = skip; i < whole; i++)
-    item->data[i - skip] = i < prefix ? t.comp_settings.current()[i]
-                                      : t.codec_private.current()[i - prefix];
+  for (size_t i = skip; i < whole; i++) item->data[i - skip] = private_byte(t, i);
   gst_buffer_unref(out->codec_data);
   out->codec_data = item;
   return Status::kOk;
@@ -231,6 +246,14 @@ Status read_tracks(MkvState *s, const uint8_t *data, size_t size) {
     if (found[0]) append(found, sizeof found, ", ", 2);
     append(found, sizeof found, reinterpret_cast<const char *>(t.codec_id.current()),
            codec_id_length(t));
+    uint32_t code = 0;
+    if (codec_id_is(t, "V_MS/VFW/FOURCC") && private_fourcc(t, &code)) {
+      const char name[4] = {static_cast<char>(code), static_cast<char>(code >> 8),
+                            static_cast<char>(code >> 16), static_cast<char>(code >> 24)};
+      append(found, sizeof found, " (", 2);
+      append(found, sizeof found, name, 4);
+      append(found, sizeof found, ")", 1);
+    }
   }
   if (st != Status::kNeedMoreData) {
     report("the track list is malformed");
