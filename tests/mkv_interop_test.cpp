@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/interop.h"
+#include "support/rm_writer.h"
 
 using namespace qtest;
 
@@ -25,6 +26,13 @@ std::vector<ProbePacket> first_video(const std::string &path) {
     if (p.stream_index == stream) video.push_back(p);
   }
   return video;
+}
+
+Bytes cat_packed() {
+  Bytes b = rv_packed(pattern(30, 5));
+  const Bytes second = rv_packed(pattern(40, 6));
+  b.insert(b.end(), second.begin(), second.end());
+  return b;
 }
 
 class MkvInterop : public MediaTest {
@@ -151,6 +159,31 @@ TEST_F(MkvInterop, RealMediaRemuxGivesTheSameItems) {
     EXPECT_NE(mkvinfo(mkv).find(std::string("V_REAL/") + (codec[2] == '1' ? "RV10" : "RV20")), std::string::npos);
     expect_same_items(rm, mkv, 7);
   }
+}
+
+// Frames that arrive in several packet pieces (as RealProducer writes
+// sliced frames) and several frames packed into one packet: mkvmerge stores
+// each reassembled frame with its piece table, as the RealMedia path hands
+// it out.
+TEST_F(MkvInterop, RealMediaSlicedFramesRemuxGiveTheSameItems) {
+  QTEST_REQUIRE_MKVTOOLNIX();
+  const Bytes codec = {0x10, 0x00, 0x00, 0x08, 0x20, 0x10, 0x30, 0x01};
+  const Bytes rm = RmWriter()
+                       .file_header()
+                       .properties()
+                       .content("Quillar")
+                       .video_stream(1, 176, 144, codec)
+                       .data({rm_packet(1, rv_whole(pattern(700, 1))),
+                              rm_packet(1, rv_part(1, 250, 0, pattern(100, 2))),
+                              rm_packet(1, rv_part(2, 250, 100, pattern(100, 3))),
+                              rm_packet(1, rv_last(3, 250, pattern(50, 4))),
+                              rm_packet(1, cat_packed()),
+                              rm_packet(1, rv_whole(pattern(90, 7)))})
+                       .take();
+  const std::string src = path("sliced.rm");
+  write_file(src, rm);
+  const std::string mkv = mkvmerge("sliced.mkv", "'" + src + "'");
+  expect_same_items(src, mkv, 7);
 }
 
 // RCV -> Matroska with ffmpeg -c copy (V_MS/VFW/FOURCC, WMV3): the same
