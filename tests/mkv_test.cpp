@@ -5,6 +5,7 @@
 #include "support/chain_driver.h"
 #include "support/host.h"
 #include "support/mkv_writer.h"
+#include "mkv_track.h"
 
 using namespace qtest;
 using namespace qtest::mkv;
@@ -311,6 +312,32 @@ TEST(Mkv, HostileInput) {
       EXPECT_EQ(r.frames.size(), c.frames);
       EXPECT_LE(r.max_held, 8192u + 16u);
     }
+  }
+}
+
+// The quillar tool tells the code from the track list in the file's head.
+TEST(Mkv, ToolFindsTheTrackCodec) {
+  const Track wmv2 = {4, 1, "V_MS/VFW/FOURCC", bitmap_info_header("WMV2", {}), 176, 144, {}};
+  const Track vc1 = {5, 1, "V_MS/VFW/FOURCC", bitmap_info_header("WVC1", {}), 176, 144, {}};
+  const Track rv = {6, 1, "V_REAL/RV40", {}, 176, 144, {}};
+  const struct {
+    Bytes head;
+    uint32_t standard;
+    const char *codec;
+  } cases[] = {
+      {file({el(kSeekHead, frame(30, 1)), tracks({kAudio, kVp8}), cluster({})}, true), 10, "V_VP8"},
+      {file({tracks({kAudio, wmv2, vc1})}), 5, "V_MS/VFW/FOURCC"},
+      {file({tracks({rv})}), 7, "V_REAL/RV40"},
+      {file({tracks({kAudio, wmv2})}), 0, "V_MS/VFW/FOURCC"},
+      {file({tracks({kAudio})}), 0, "no video track"},
+      {file({el(kVoid, frame(70000, 2)), tracks({kVp8})}), 0, "track list not in the first bytes"},
+      {file({cluster({}), tracks({kVp8})}), 0, "track list not in the first bytes"},
+  };
+  for (const auto &c : cases) {
+    char codec[48];
+    const size_t n = std::min(c.head.size(), size_t{64} << 10);
+    EXPECT_EQ(mkv_track_standard(c.head.data(), n, codec, sizeof codec), c.standard);
+    EXPECT_STREQ(codec, c.codec);
   }
 }
 

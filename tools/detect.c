@@ -1,5 +1,8 @@
 #include "detect.h"
 
+#include "mkv_track.h"
+
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -19,6 +22,13 @@ uint32_t detect_standard(const uint8_t *head, size_t size, const char **format) 
     name = "ASF", code = 5;
   } else if (size >= 4 && memcmp(head, ".RMF", 4) == 0) {
     name = "RealMedia", code = 7;
+  } else if (size >= 4 && memcmp(head, "\x1A\x45\xDF\xA3", 4) == 0) {
+    /* The code follows the first video track's codec. */
+    static char matroska[96];
+    char codec[48];
+    code = mkv_track_standard(head, size, codec, sizeof codec);
+    snprintf(matroska, sizeof matroska, "Matroska/WebM, %s", codec);
+    name = matroska;
   } else if (size >= 4 && head[3] == 0xC5) {
     name = "RCV", code = 5;
   }

@@ -105,7 +105,7 @@ static uint32_t choose_standard(const char *path, FILE *file, const Options *opt
                                 const char **format) {
   *format = "as given";
   if (opt->standard) return opt->standard;
-  uint8_t head[16];
+  static uint8_t head[64 << 10];  /* a Matroska track list is in the first KiB */
   const size_t got = fread(head, 1, sizeof head, file);
   rewind(file);
   uint32_t code = detect_standard(head, got, format);
