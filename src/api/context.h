@@ -7,6 +7,7 @@
 #include "demux/asf/gstasfdemux.h"
 #include "demux/avi/gstavidemux.h"
 #include "demux/rm/rmdemux.h"
+#include "format/format.h"
 #include "parsers/ivf/gstivfparse.h"
 #include "parsers/rcv/rcvparse.h"
 #include "parsers/vp6/vp6parse.h"
@@ -41,6 +42,11 @@ struct ParserContext {
   ParserChainFunc chain;
   ParserResetFunc reset;
   quillar::ParserStorage parser_storage;
+  // On a stream that cannot seek, the bytes read for format selection: the
+  // start of the first block.
+  uint8_t probed[quillar::kProbeSize];
+  uint32_t probed_kept;
+  uint32_t read_failed;         // a block read failed; reported once, then retried
 };
 
 static_assert(offsetof(ParserContext, remaining) == 0);
