@@ -99,7 +99,7 @@ set(needed "")
 foreach(l IN LISTS needed_lines)
   string(REGEX REPLACE ".*\\[([^]]+)\\]" "\\1" lib "${l}")
   list(APPEND needed ${lib})
-  if(SANITIZED AND lib MATCHES "^lib(asan|ubsan|stdc\\+\\+|m|gcc_s)\\.so")
+  if(SANITIZED AND lib MATCHES "^lib(asan|ubsan|tsan|stdc\\+\\+|m|gcc_s)\\.so")
     continue()  # a sanitizer build carries the sanitizer runtimes
   endif()
   if(NOT lib MATCHES "^(libc\\.so\\.[0-9]+|ld-linux[-a-z0-9_.]*\\.so\\.[0-9]+)$")
