@@ -35,7 +35,7 @@ struct ParserContext {
   uint64_t remaining;           // bytes of current not yet handed out
   uint64_t read_offset;         // bytes of current already handed out
   GstBuffer *current;           // item being handed out (one reference)
-  uint32_t end_of_file;         // a block read came back short
+  uint32_t end_of_file;         // a block read met the end of the file
   uint32_t codec_config_ready;  // the codec-data item has been taken
   FILE *file;                   // the host's stream; never closed here
   ParserOutput output;          // shared with the selected parser
