@@ -151,7 +151,7 @@ int32_t read_block(ParserContext *ctx) {
       ctx->end_of_file = 1;
     } else if (got < kBlockSize) {
       ctx->read_failed = 1;
-      if (got == 0) {
+      if (got == 0) {  // nothing to give the parser: report the error now
         gst_buffer_unref(block);
         return read_block(ctx);
       }
