@@ -17,13 +17,6 @@ namespace {
 
 using FilePtr = std::unique_ptr<FILE, int (*)(FILE *)>;
 
-HostRun file_run(const StreamInput &in) {
-  FILE *f = fmemopen(const_cast<uint8_t *>(in.data.data()), in.data.size(), "rb");
-  HostRun r = run_stream(f, in.standard);
-  fclose(f);
-  return r;
-}
-
 void expect_same_items(const HostRun &got, const HostRun &want, const std::string &what) {
   ASSERT_EQ(got.items.size(), want.items.size()) << what;
   for (size_t i = 0; i < got.items.size(); i++) {
@@ -96,7 +89,7 @@ class Streams : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Streams, GiveTheItemsOfTheFile) {
   const StreamInput &in = *GetParam().input;
-  const HostRun want = file_run(in);
+  const HostRun want = run_file(in);
   ASSERT_EQ(want.end, PARSER_END_OF_STREAM) << in.name;
   const HostRun got = run_via(in, GetParam().via);
   ASSERT_TRUE(got.initialised) << "the format was not recognised";
@@ -168,7 +161,7 @@ TEST_P(ReadErrors, AFailingReadIsReportedAfterTheItemsReadBeforeIt) {
 // one call reports it, and nothing is lost or repeated.
 TEST_P(ReadErrors, AHostThatClearsTheErrorGetsEveryItem) {
   const StreamInput &in = *GetParam();
-  const HostRun want = file_run(in);
+  const HostRun want = run_file(in);
   ReadFaults faults;
   faults.fail_from = in.data.size() / 3;
   faults.fail_once = true;

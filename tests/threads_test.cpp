@@ -37,10 +37,7 @@ HostRun run_from(const StreamInput &in, bool pipe) {
     fclose(f);
     return r;
   }
-  FILE *f = fmemopen(const_cast<uint8_t *>(in.data.data()), in.data.size(), "rb");
-  HostRun r = run_stream(f, in.standard);
-  fclose(f);
-  return r;
+  return run_file(in);
 }
 
 TEST(ThreadedHosts, EveryInputFromFilesAndPipesAtOnce) {

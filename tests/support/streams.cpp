@@ -29,14 +29,15 @@ const std::vector<StreamInput> &stream_inputs() {
       for (const auto &k : kinds) {
         const size_t n = strlen(k.suffix);
         if (name.size() > n && name.compare(name.size() - n, n, k.suffix) == 0)
-          found.push_back({name, k.standard, read_bytes(QUILLAR_SOURCE_DIR "/samples/" + name)});
+          found.push_back({name, k.standard, read_bytes(QUILLAR_SOURCE_DIR "/samples/" + name),
+                           QUILLAR_SOURCE_DIR "/samples/" + name});
       }
     }
     if (d) closedir(d);
     std::sort(found.begin(), found.end(), [](const StreamInput &a, const StreamInput &b) { return a.name < b.name; });
     IvfWriter ivf;
     for (uint32_t i = 0; i < 508; i++) ivf.frame(pattern(60 + (i * 37) % 400, i), i);
-    found.push_back({"writer-508-frames.ivf", 10, ivf.take()});
+    found.push_back({"writer-508-frames.ivf", 10, ivf.take(), ""});
     return found;
   }();
   return inputs;
@@ -178,5 +179,17 @@ InterruptingTimer::~InterruptingTimer() {
 unsigned long InterruptingTimer::signals() { return alarms.load(std::memory_order_relaxed); }
 
 HostRun run_stream(FILE *f, uint32_t standard) { return run_host_stream(f, standard, kStreamCapacity); }
+
+HostRun run_file(const StreamInput &in) {
+  FILE *f = in.path.empty() ? fmemopen(const_cast<uint8_t *>(in.data.data()), in.data.size(), "rb")
+                            : fopen(in.path.c_str(), "rb");
+  if (!f) {
+    ADD_FAILURE() << "cannot open " << in.name;
+    return HostRun();
+  }
+  HostRun r = run_stream(f, in.standard);
+  fclose(f);
+  return r;
+}
 
 }  // namespace qtest

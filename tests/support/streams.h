@@ -21,6 +21,7 @@ struct StreamInput {
   std::string name;
   uint32_t standard;
   Bytes data;
+  std::string path;  // the file on disk; empty for one made in memory
 };
 // Every bundled sample, plus a writer-made IVF of many frames over many blocks.
 const std::vector<StreamInput> &stream_inputs();
@@ -86,5 +87,8 @@ class InterruptingTimer {
 
 // Runs an open stream through the host calls with a whole-item capacity.
 HostRun run_stream(FILE *f, uint32_t standard);
+// Runs the input as a file: the sample opened with fopen, or the bytes made
+// in memory through fmemopen.
+HostRun run_file(const StreamInput &in);
 
 }  // namespace qtest
