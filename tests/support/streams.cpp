@@ -171,9 +171,19 @@ InterruptingTimer::InterruptingTimer(unsigned interval_us) {
 }
 
 InterruptingTimer::~InterruptingTimer() {
+  // Stop the timer with the signal blocked and take any that is still
+  // pending, so that none arrives once the old (default: fatal) action is back.
+  sigset_t alarm, old;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  pthread_sigmask(SIG_BLOCK, &alarm, &old);
   const itimerval off = {};
   setitimer(ITIMER_REAL, &off, nullptr);
+  const timespec now = {0, 0};
+  while (sigtimedwait(&alarm, nullptr, &now) == SIGALRM) {
+  }
   sigaction(SIGALRM, &saved_, nullptr);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 unsigned long InterruptingTimer::signals() { return alarms.load(std::memory_order_relaxed); }
