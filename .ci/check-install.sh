@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Uses an installed Quillar the ways an integrator does, and checks that the
 # programs built against it count the frames of samples/testsrc-vp8.ivf:
 #   - `cmake --install build/default` into a scratch prefix;
@@ -68,9 +69,15 @@ check_tree() {
 }
 
 # The README quotes examples/minimal_host.c whole; the quote must not drift.
-awk '/^```c$/ { inside = 1; first = 1; next }
+# (The quote is the C block whose first or second line, after the licence
+# line, opens the example's description.)
+awk '/^```c$/ { inside = 1; n = 0; keep = 0; next }
      inside && /^```$/ { if (keep) exit; inside = 0; next }
-     inside { if (first) keep = ($0 ~ /^\/\* A complete minimal decoder host/); first = 0; if (keep) print }' \
+     inside { n++
+              if (n <= 2 && $0 ~ /^\/\* A complete minimal decoder host/) keep = 1
+              if (n == 1) { held = $0; next }
+              if (n == 2 && keep) print held
+              if (keep) print }' \
   README.md >"$work/readme-example.c"
 diff -u examples/minimal_host.c "$work/readme-example.c" >&2 ||
   fail "README.md does not quote examples/minimal_host.c as it stands"
