@@ -173,12 +173,14 @@ static void check_declared(FileRun *run) {
   else if (d->end && read > d->end && !d->more_may_follow)
     run_warning(run, "%" PRIu64 " %s after the end that %s declares were left unread",
                 read - d->end, plural(read - d->end, "byte", "bytes"), d->end_from);
-  if (d->framed) {
+  if (!run->status && run->t.items == 0)
+    run_error(run, "no item came out: the file holds no %s data", standard_name(run->standard));
+  if (d->framed && !run->status) {
     /* The header, then one record per frame and per skipped frame; an RCV
      * codec item comes from the header. */
     const uint64_t used = d->start + (run->t.frames + run->t.skipped) * d->record_header +
                           (run->t.bytes - run->t.codec_bytes);
-    if (read > used && !run->status)
+    if (read > used)
       run_error(run, "the file ends early: its last %" PRIu64 " %s are no whole frame record and "
                      "were left unread",
                 read - used, plural(read - used, "byte", "bytes"));
@@ -219,8 +221,6 @@ void run_file(FileRun *run, const Options *opt, uint8_t *buffer, Sinks *sinks) {
     run_error(run, "read error: %s", strerror(error));
     run->ending = "read error";
   }
-  if (!run->status && run->t.items == 0)
-    run_error(run, "no item came out: the file holds no %s data", standard_name(run->standard));
   if (!run->status) check_declared(run);
   report_file_end(run);
   input_close(&run->in);
