@@ -61,7 +61,8 @@ $lib/cmake/Quillar/QuillarConfig.cmake
 $lib/cmake/Quillar/QuillarConfigVersion.cmake
 $lib/cmake/Quillar/QuillarTargets.cmake
 $lib/cmake/Quillar/QuillarTargets-$config.cmake"
-check_package quillar "libquillar$soversion \\(= ${version//./\\.}\\), $libc6" "usr/bin/quillar"
+check_package quillar "libquillar$soversion \\(= ${version//./\\.}\\), $libc6" "usr/bin/quillar
+usr/share/man/man1/quillar.1.gz"
 
 # The binaries: built for ARCH, stripped, the library with its SONAME and only
 # the C library as a dependency; the symlinks lead to the real files.
