@@ -10,7 +10,10 @@
 
 /* Most specific first: RIFF files differ only in their form type, and the
  * RCV marker is a single byte. Rows with standard 0 name formats the library
- * does not read, so the tool can say what a file is instead of "unknown". */
+ * does not read, so the tool can say what a file is instead of "unknown".
+ * Columns: name, standard, signature offset and bytes, second signature
+ * offset and bytes, extension (for a format without a signature), what the
+ * headers declare (expect.h). */
 static const Container k_containers[] = {
     {"IVF", VIDEO_STANDARD_VP8, 0, SIG("DKIF"), 0, NULL, 0, NULL, declare_ivf},
     {"WebP", VIDEO_STANDARD_VP8, 0, SIG("RIFF"), 8, SIG("WEBP"), NULL, declare_riff},

@@ -9,6 +9,8 @@ static uint64_t le(const uint8_t *p, int n) {
   return v;
 }
 
+#define kUnknown32 0xFFFFFFFFu /* a size or count its writer did not know */
+
 /* IVF: a header (its length at offset 6, the frame count at 24), then
  * records of a 12-byte header and the frame. */
 void declare_ivf(ReadAt read_at, void *input, Declared *out) {
@@ -17,7 +19,8 @@ void declare_ivf(ReadAt read_at, void *input, Declared *out) {
   out->framed = 1;
   out->start = le(h + 6, 2);
   out->record_header = 12;
-  out->frames = le(h + 24, 4);
+  /* Writers that cannot seek back (a pipe) leave all ones: not stated. */
+  if (le(h + 24, 4) != kUnknown32) out->frames = le(h + 24, 4);
   out->frames_from = "the IVF header";
 }
 
@@ -44,7 +47,7 @@ void declare_rcv(ReadAt read_at, void *input, Declared *out) {
 void declare_riff(ReadAt read_at, void *input, Declared *out) {
   uint8_t h[8];
   if (read_at(input, 0, h, sizeof h) != sizeof h) return;
-  out->end = 8 + le(h + 4, 4);
+  if (le(h + 4, 4) != kUnknown32 && le(h + 4, 4) != 0) out->end = 8 + le(h + 4, 4);
   out->end_from = "the RIFF header";
 }
 
@@ -56,7 +59,7 @@ void declare_avi(ReadAt read_at, void *input, Declared *out) {
   uint8_t h[52];
   if (read_at(input, 0, h, sizeof h) != sizeof h) return;
   if (memcmp(h + 12, "LIST", 4) || memcmp(h + 20, "hdrl", 4) || memcmp(h + 24, "avih", 4)) return;
-  out->frames = le(h + 48, 4);
+  if (le(h + 48, 4) != kUnknown32) out->frames = le(h + 48, 4);
   out->frames_from = "the AVI main header";
 }
 
