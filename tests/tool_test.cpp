@@ -255,6 +255,8 @@ TEST(ToolStatus, EveryOutcomeHasItsStatusAndSaysWhy) {
   const Bytes ivf = sample_bytes("testsrc-vp8.ivf");
   Bytes unknown_count = ivf;
   unknown_count[24] = 0;  // the header's frame count: not stated
+  Bytes piped_count = ivf;  // all ones: what a writer to a pipe leaves
+  for (int i = 24; i < 28; i++) piped_count[i] = 0xFF;
   WebpFile webp;
   webp.payload = pattern(100, 1);
   Bytes junk_after = webp.bytes();
@@ -292,6 +294,7 @@ TEST(ToolStatus, EveryOutcomeHasItsStatusAndSaysWhy) {
       {s.put("bad.ivf", Bytes{'D', 'K', 'I', 'F', 1, 0, 32, 0, 'V', 'P', '8', '0', 0, 0, 0, 0, 0, 0,
                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9}),
        1, {"rejected the data at item 0", "Not a Valid IVF Input File"}},
+      {s.put("piped.ivf", piped_count), 0, {}},
       {s.put("junk.webp", junk_after), 0, {"warning: 10 bytes after the end", "left unread"}},
   };
   for (const Case &c : cases) {
