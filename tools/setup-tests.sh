@@ -23,11 +23,12 @@ for arg in "$@"; do
 done
 
 # Build: compiler and CMake. Tests: GoogleTest; ffmpeg/ffprobe and cwebp (webp)
-# for the interop tests, which are skipped without them.
-packages=(cmake make gcc g++ libgtest-dev ffmpeg webp)
+# for the interop tests, which are skipped without them; python3 parses the
+# tool's JSON.
+packages=(cmake make gcc g++ libgtest-dev ffmpeg webp python3)
 if [ $ci = 1 ]; then
   packages+=(pkg-config ca-certificates g++-aarch64-linux-gnu qemu-user googletest dpkg-dev
-             libavformat-dev libbenchmark-dev python3 clang libclang-rt-14-dev valgrind)
+             libavformat-dev libbenchmark-dev clang libclang-rt-14-dev valgrind)
 fi
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
