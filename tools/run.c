@@ -167,10 +167,10 @@ static void check_declared(FileRun *run) {
   if (d->frames && frames < d->frames)
     run_error(run, "the file ends early: %s declares %" PRIu64 " %s, %" PRIu64 " came out",
               d->frames_from, d->frames, plural(d->frames, "frame", "frames"), frames);
-  if (d->end && read < d->end)
+  if (d->end && read < d->end && !run->status)
     run_error(run, "the file ends early: %s declares %" PRIu64 " bytes, the file has %" PRIu64,
               d->end_from, d->end, read);
-  else if (d->end && read > d->end && !d->more_may_follow)
+  else if (d->end && read > d->end && !d->more_may_follow && !run->status)
     run_warning(run, "%" PRIu64 " %s after the end that %s declares were left unread",
                 read - d->end, plural(read - d->end, "byte", "bytes"), d->end_from);
   if (!run->status && run->t.items == 0)
