@@ -114,6 +114,17 @@ TEST(Tool, PrintsOneLinePerItemAndKeepsLibraryMessagesOut) {
   ToolRun v = tool("-v -q " + kSample);
   EXPECT_TRUE(has(v.err, "In IVF Pushing buffer of size 8192 to adapter\n")) << v.err;
   EXPECT_FALSE(has(v.out, "In IVF"));
+
+  // Both streams on one pipe, as on a terminal: whole lines, in order.
+  Scratch s;
+  const std::string bad = s.put("bad.webp", cut(sample_bytes("testsrc-320x240.webp"), 40));
+  std::string merged;
+  EXPECT_EQ(run_command(kTool + " -v " + kSample + " " + bad, &merged), 1);
+  EXPECT_LT(merged.find("IVF, VP8, video standard 10"), merged.find("In IVF Pushing")) << merged;
+  std::istringstream lines(merged);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.find("quillar:") == std::string::npos || line.rfind("quillar: ", 0) == 0)
+        << "a line split by another: " << line;
 }
 
 TEST(Tool, SampleItemsMatchFfprobeWholeAndInSmallPieces) {

@@ -18,6 +18,9 @@ void report_setup(FILE *table, const Options *opt) {
   g_table = table;
   g_opt = opt;
   g_progress_wanted = opt->progress && !opt->verbose && isatty(STDERR_FILENO);
+  /* With the library's texts on standard error, a table line goes out at
+   * once, so the two keep their order when both reach one terminal or file. */
+  if (opt->verbose) setvbuf(table, NULL, _IOLBF, 0);
 }
 
 const char *plural(uint64_t n, const char *one, const char *many) { return n == 1 ? one : many; }
