@@ -45,7 +45,8 @@ Pair select(quillar::ParserStorage *s, ParserOutput *out) {
 #elif QFUZZ_PARSER == QFUZZ_MKV
   return bind(&s->mkv, out, quillar::mkv::chain, quillar::mkv::reset);  // any codec plays
 #else
-  return bind(&s->rm, out, gst_rmdemux_chain, gst_rmdemux_reset);
+  return bind(&s->rm, out, gst_rmdemux_chain,
+              [](ParserOutput *o) { gst_rmdemux_reset(o); });
 #endif
 }
 

@@ -1,6 +1,7 @@
 #include "mkv_track.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 /* A bounds-checked view of the head. */
@@ -108,4 +109,21 @@ uint32_t mkv_track_standard(const uint8_t *head, size_t size, char *codec, size_
     segment.pos += (size_t)len;
   }
   return 0;
+}
+
+const Container *matroska_container(const Container *row, ReadAt read_at, void *input) {
+  static Container refined;
+  static char name[96];
+  if (!row || strcmp(row->name, "Matroska/WebM") != 0) return row;
+  enum { kHead = 64 << 10 };
+  uint8_t *head = malloc(kHead);
+  if (!head) return row;
+  const size_t got = read_at(input, 0, head, kHead);
+  char codec[48];
+  refined = *row;
+  refined.standard = mkv_track_standard(head, got, codec, sizeof codec);
+  free(head);
+  snprintf(name, sizeof name, "Matroska/WebM, %s", codec);
+  refined.name = name;
+  return &refined;
 }

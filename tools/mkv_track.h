@@ -7,6 +7,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "detect.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -17,6 +19,11 @@ extern "C" {
  * video track's, else "no video track", or "track list not in the first
  * bytes" when `head` ends before it. */
 uint32_t mkv_track_standard(const uint8_t *head, size_t size, char *codec, size_t codec_size);
+
+/* For the Matroska/WebM row: a copy of it whose standard and name ("Matroska/
+ * WebM, V_VP9") follow the track list in the first 64 KiB of the input (valid
+ * until the next call). Any other row is returned as it is. */
+const Container *matroska_container(const Container *row, ReadAt read_at, void *input);
 
 #ifdef __cplusplus
 }
