@@ -10,72 +10,46 @@ namespace {
 
 constexpr uint32_t kBlockSize = 8192;
 
-using quillar::ParserStorage;
+using quillar::FormatDescriptor;
+using quillar::kProbeSize;
+using quillar::ProbeRead;
+using quillar::StandardRule;
 
-struct FormatParser {
-  ParserChainFunc chain;
-  ParserResetFunc reset;
-  // Points the state record's own `output` field at the shared block.
-  void (*bind)(ParserStorage *storage, ParserOutput *output);
-};
-
-template <typename State, State ParserStorage::*member>
-void bind_state(ParserStorage *storage, ParserOutput *output) {
-  (storage->*member).output = output;
+// Reads the first kProbeSize bytes from the current position and puts the
+// file back as the rule says. False when they cannot be read or the file
+// cannot be put back.
+bool read_probe(FILE *file, ProbeRead how, uint8_t *head) {
+  if (how == ProbeRead::kRestorePosition) {
+    const long position = ftell(file);
+    const size_t got = fread(head, 1, kProbeSize, file);
+    return position >= 0 && fseek(file, position, SEEK_SET) == 0 && got == kProbeSize;
+  }
+  const size_t got = fread(head, 1, kProbeSize, file);
+  return fseek(file, 0, SEEK_SET) == 0 && got == kProbeSize;
 }
 
-constexpr FormatParser kIvf = {gst_ivf_parse_chain, gst_ivf_parse_reset,
-                               bind_state<quillar::IvfParseState, &ParserStorage::ivf>};
-constexpr FormatParser kVp6 = {gst_vp6_parse_chain, gst_vp6_parse_reset,
-                               bind_state<quillar::Vp6ParseState, &ParserStorage::vp6>};
-constexpr FormatParser kRcv = {RCVPARSE_Chain, RCVPARSE_Reset,
-                               bind_state<quillar::RcvParseState, &ParserStorage::rcv>};
-constexpr FormatParser kWebp = {WEBPPARSE_Chain, WEBPPARSE_Reset,
-                                bind_state<quillar::WebpParseState, &ParserStorage::webp>};
-constexpr FormatParser kAvi = {gst_avi_demux_chain, gst_avi_demux_reset_wrapper,
-                               bind_state<quillar::AviDemuxState, &ParserStorage::avi>};
-constexpr FormatParser kAsf = {gst_asf_demux_chain, gst_asf_demux_reset_wrapper,
-                               bind_state<quillar::AsfDemuxState, &ParserStorage::asf>};
-constexpr FormatParser kRm = {gst_rmdemux_chain, gst_rmdemux_reset,
-                              bind_state<quillar::RmDemuxState, &ParserStorage::rm>};
-
-// Chooses the parser for a video standard, reading the file's first bytes
-// where the code leaves a choice. Prints the reason and returns NULL when
-// none applies.
-const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
-  switch (video_standard) {
-    case VIDEO_STANDARD_VC1: {
-      const long position = ftell(file);
-      uint8_t magic[4] = {0, 0, 0, 0};
-      const size_t got = fread(magic, 1, 4, file);
-      if (position < 0 || fseek(file, position, SEEK_SET) != 0 || got < 4) {
-        puts("Cannot determinate VC1 file format");
-        return nullptr;
-      }
-      return magic[3] == 0xC5 ? &kRcv : &kAsf;
-    }
-    case VIDEO_STANDARD_REALVIDEO:
-      return &kRm;
-    case VIDEO_STANDARD_AVI:
-      return &kAvi;
-    case VIDEO_STANDARD_VP6:
-      return &kVp6;
-    case VIDEO_STANDARD_VP8: {
-      char magic[5] = {0, 0, 0, 0, 0};
-      const size_t got = fread(magic, 1, 4, file);
-      if (fseek(file, 0, SEEK_SET) != 0 || got < 4) {
-        puts("Cannot determinate VP8 file format");
-        return nullptr;
-      }
-      if (memcmp(magic, "DKIF", 4) == 0) return &kIvf;
-      if (memcmp(magic, "RIFF", 4) == 0) return &kWebp;
-      puts("Cannot determinate VP8 file format");
-      return nullptr;
-    }
-    default:
-      puts("Video standard not supported by parser");
-      return nullptr;
+// Chooses the format for a video standard, reading the file's first bytes
+// only when a row for the code probes. Prints the reason and returns NULL
+// when none applies.
+const FormatDescriptor *select_format(uint32_t video_standard, FILE *file) {
+  const StandardRule *rule = quillar::rule_for(video_standard);
+  if (!rule) {
+    puts(quillar::kUnsupportedStandard);
+    return nullptr;
   }
+  uint8_t head[kProbeSize] = {};
+  const uint8_t *probed = nullptr;
+  if (quillar::code_probes(video_standard)) {
+    if (read_probe(file, rule->probe_read, head)) {
+      probed = head;
+    } else if (rule->cannot_probe) {
+      puts(rule->cannot_probe);
+      return nullptr;
+    }
+  }
+  const FormatDescriptor *format = quillar::match_format(video_standard, probed);
+  if (!format) puts(rule->no_match);
+  return format;
 }
 
 // Copies the next piece of `current` (from read_offset) into the host's
@@ -120,6 +94,14 @@ int32_t read_block(ParserContext *ctx) {
 
 }  // namespace
 
+const FormatDescriptor *quillar::match_format(uint32_t code, const uint8_t *head) {
+  for (const FormatDescriptor *f : kFormats) {
+    if (!(f->standards & standard_bit(code))) continue;
+    if (!f->probe || (head && f->probe(head))) return f;
+  }
+  return nullptr;
+}
+
 extern "C" {
 
 void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, FILE *file) {
@@ -132,15 +114,15 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   auto *ctx = static_cast<ParserContext *>(calloc(1, sizeof(ParserContext)));
   if (!ctx) return;
   ctx->file = file;
-  const FormatParser *parser = select_parser(video_standard, file);
-  if (!parser) {
+  const FormatDescriptor *format = select_format(video_standard, file);
+  if (!format) {
     free(ctx);
     return;
   }
-  ctx->output.parser_state = &ctx->parser_storage;
-  parser->bind(&ctx->parser_storage, &ctx->output);
-  ctx->chain = parser->chain;
-  ctx->reset = parser->reset;
+  ctx->output.parser_state = ctx->parser_storage;
+  format->bind(ctx->parser_storage, &ctx->output);
+  ctx->chain = format->chain;
+  ctx->reset = format->reset;
   ctx->reset(&ctx->output);
   *context_out = ctx;
 }

@@ -55,6 +55,17 @@ void bind_output(void *state, ParserOutput *output) {
   static_cast<State *>(state)->output = output;
 }
 
+// A format's descriptor, with the state fields taken from its state record.
+// Formats define theirs in their header as
+//   inline constexpr FormatDescriptor kIvfFormat = describe<IvfParseState>(...);
+// so that the front end can size the context's parser storage at compile time.
+template <typename State>
+constexpr FormatDescriptor describe(const char *name, uint32_t standards,
+                                    bool (*probe)(const uint8_t *head), ParserChainFunc chain,
+                                    ParserResetFunc reset) {
+  return {name, standards, probe, chain, reset, sizeof(State), alignof(State), bind_output<State>};
+}
+
 // Every chain and reset function begins by fetching its state record.
 template <typename State>
 State *state_of(ParserOutput *output) {

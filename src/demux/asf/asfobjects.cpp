@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/internal.h"
 #include "demux/asf/gstasfdemux.h"
 

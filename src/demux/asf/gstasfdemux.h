@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/byte_reader.h"
+#include "format/format.h"
 #include "quillar/asf.h"
 
 namespace quillar {
@@ -75,6 +76,10 @@ bool hand_out(AsfDemuxState *state);
 void release_stream(AsfStreamRecord *stream);
 
 }  // namespace asf
+
+inline constexpr FormatDescriptor kAsfFormat = describe<AsfDemuxState>(
+    "asf", standard_bit(5), nullptr, gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
+
 }  // namespace quillar
 
 // The record layouts callers of the exported packet parser rely on.

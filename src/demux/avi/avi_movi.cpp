@@ -2,7 +2,7 @@
 // stream) of every accepted stream becomes one frame, in file order. Index
 // and filler chunks are skipped, lists and further RIFF parts ("AVIX") are
 // read through, and any other tag ends the data.
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "demux/avi/avi_internal.h"
 

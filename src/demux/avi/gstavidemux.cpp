@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 #include "demux/avi/avi_internal.h"

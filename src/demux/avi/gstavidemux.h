@@ -1,6 +1,7 @@
 // Private state of the AVI demultiplexer.
 #pragma once
 
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 #include "quillar/riff.h"
@@ -59,5 +60,8 @@ struct AviDemuxState {
   AviMainHeader *main_header;
   uint32_t skip_remaining;   // bytes of a skipped chunk still to come
 };
+
+inline constexpr FormatDescriptor kAviFormat =
+    describe<AviDemuxState>("avi", standard_bit(8), nullptr, gst_avi_demux_chain, gst_avi_demux_reset_wrapper);
 
 }  // namespace quillar

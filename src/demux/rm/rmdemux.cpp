@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "containers/list_internal.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"

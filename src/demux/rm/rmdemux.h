@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
@@ -63,5 +64,8 @@ RmStep rm_data_packet(RmDemuxState *s, int32_t *pending);
 
 // Enters End: the rest of the input is released as it arrives.
 void rm_enter_end(RmDemuxState *s);
+
+inline constexpr FormatDescriptor kRmFormat =
+    describe<RmDemuxState>("rm", standard_bit(7), nullptr, gst_rmdemux_chain, gst_rmdemux_reset);
 
 }  // namespace quillar

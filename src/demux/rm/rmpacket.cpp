@@ -10,7 +10,7 @@
 // for each piece the 32-bit little-endian values 1 and its offset.
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 #include "demux/rm/rmdemux.h"

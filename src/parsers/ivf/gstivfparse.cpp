@@ -3,7 +3,7 @@
 #include "parsers/ivf/gstivfparse.h"
 
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/diag.h"
 #include "core/internal.h"
@@ -78,6 +78,12 @@ int32_t take_frame(IvfParseState *s) {
 }
 
 }  // namespace
+
+bool quillar::ivf_probe(const uint8_t *head) {
+  ByteReader r(head, kProbeSize);
+  uint32_t signature = 0;
+  return r.read_le32(&signature) && signature == fourcc("DKIF");
+}
 
 extern "C" {
 

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 
@@ -93,6 +93,12 @@ Step take_frame(RcvParseState *s) {
 }
 
 }  // namespace
+
+bool quillar::rcv_probe(const uint8_t *head) {
+  ByteReader r(head, kProbeSize);
+  uint8_t marker = 0;
+  return r.skip(3) && r.read_u8(&marker) && marker == kMarker;
+}
 
 extern "C" {
 

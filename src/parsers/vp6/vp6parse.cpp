@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/diag.h"
 #include "core/internal.h"

@@ -1,6 +1,7 @@
 // Private state of the size-prefixed VP6 framer.
 #pragma once
 
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
@@ -13,5 +14,8 @@ struct Vp6ParseState {
                         // the framer release everything pushed afterwards
   ParserOutput *output;
 };
+
+inline constexpr FormatDescriptor kVp6Format =
+    describe<Vp6ParseState>("vp6", standard_bit(9), nullptr, gst_vp6_parse_chain, gst_vp6_parse_reset);
 
 }  // namespace quillar

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 
@@ -74,6 +74,12 @@ int32_t take_frame(WebpParseState *s) {
 }
 
 }  // namespace
+
+bool quillar::webp_probe(const uint8_t *head) {
+  ByteReader r(head, kProbeSize);
+  uint32_t riff = 0;
+  return r.read_le32(&riff) && riff == fourcc("RIFF");
+}
 
 extern "C" {
 
