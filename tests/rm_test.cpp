@@ -392,7 +392,9 @@ TEST(RmDemux, AFrameHoldsAtMost256Pieces) {
   size_t failures = 0;
   for (int32_t res : results) failures += res == CHAIN_ERROR;
   EXPECT_EQ(failures, 3u) << "piece 257, piece 258, the whole frame";
-  EXPECT_EQ(d.st.streams ? static_cast<quillar::RmStream *>(d.st.streams->data)->status : 1, 0);
+  EXPECT_TRUE(d.st.streams && static_cast<quillar::RmStream *>(d.st.streams->data)->status ==
+                                  quillar::Status::kOk)
+      << "the stream is healthy again";
   ASSERT_EQ(d.items.size(), 3u);
   EXPECT_EQ(d.items[1].second, rv_frame({pattern(7, 7)}));
   EXPECT_EQ(d.items[2].second, rv_frame({pattern(9, 9)}));

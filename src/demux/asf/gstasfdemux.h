@@ -35,23 +35,22 @@ constexpr uint32_t kMinPacketSize = 8;
 
 // Walks the header object that starts `data` (`size` bytes: the declared
 // header size), registering video streams and publishing their frame size and
-// codec-private bytes. Returns CHAIN_OK, or CHAIN_ERROR for a header that
-// cannot be used (including one without a usable packet size).
-int32_t walk_header(AsfDemuxState *state, const uint8_t *data, uint32_t size);
+// codec-private bytes. Returns kOk, kInvalid for a header that cannot be used
+// (including one without a usable packet size), or kNoMemory.
+Status walk_header(AsfDemuxState *state, const uint8_t *data, uint32_t size);
 
-// What became of a payload: taken (its data placed, skipped or dropped as
-// the format says), broken (the payload header or data does not fit), or
-// lost for lack of memory (a media object that should have been queued was
-// not: the stream is no longer whole, and the chain must say so).
-enum class Payload { kTaken, kBroken, kNoMemory };
-
-// Parses one payload header and its data (see asfpacket.cpp).
-// `length_type` < 0 marks the payload of a single-payload packet.
-Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r,
-                     uint8_t property_flags, int length_type);
-// gst_asf_demux_parse_packet, telling a payload lost for lack of memory
-// (*no_memory, the result then ASF_PACKET_BROKEN) from a broken packet.
-gint32 parse_packet(AsfDemuxState *state, GstBuffer *packet, bool *no_memory);
+// Parses one payload header and its data (see asfpacket.cpp): kOk when its
+// data is placed, skipped or dropped as the format says, kInvalid when the
+// payload header or data does not fit, kNoMemory when a media object that
+// should have been queued was not (the stream is no longer whole, and the
+// chain must say so). `length_type` < 0 marks the payload of a
+// single-payload packet.
+Status take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r,
+                    uint8_t property_flags, int length_type);
+// gst_asf_demux_parse_packet with its status: kOk (ASF_PACKET_OK),
+// kNeedMoreData (ASF_PACKET_SHORT: the packet lacks bytes its fields call
+// for), kInvalid or kNoMemory (both ASF_PACKET_BROKEN).
+Status parse_packet(AsfDemuxState *state, GstBuffer *packet);
 
 // The media object that a payload carries, or a piece of it.
 struct Fragment {

@@ -1,5 +1,6 @@
-// What the AVI demultiplexer's files share: chunk-header helpers, the
-// stream-record cleanup and the steps of each state.
+// What the AVI demultiplexer's files share: the RIFF readers with their
+// status, chunk-header helpers, the stream-record cleanup and the steps of
+// each state.
 #pragma once
 
 #include "demux/avi/gstavidemux.h"
@@ -10,6 +11,20 @@ constexpr uint32_t kAviChunkHeaderSize = 8;
 constexpr uint32_t kAviListHeaderSize = 12;  // chunk header and list type
 // Chunks that must be buffered whole are refused from this size on.
 constexpr uint32_t kAviMaxBufferedChunk = 1u << 30;
+
+// A RIFF chunk size with the top bit set is refused.
+constexpr uint32_t kRiffMaxChunkSize = 0x7FFFFFFF;
+
+// The RIFF readers behind the exported gst_riff_parse_* (which answer 1 for
+// kOk and 0 for anything else), for callers that must tell a short record
+// (kInvalid) from an allocation failure (kNoMemory). Each takes `buf`
+// except riff_chunk, whose kNeedMoreData means that no further chunk header
+// is in the buffer.
+Status riff_chunk(GstBuffer *buf, uint32_t *offset, uint32_t *tag, GstBuffer **payload);
+Status riff_strh(GstBuffer *buf, RiffStreamHeader **strh);
+Status riff_strf_vids(GstBuffer *buf, RiffVideoFormat **strf, GstBuffer **extra);
+Status riff_strf_auds(GstBuffer *buf, RiffAudioFormat **strf, GstBuffer **extra);
+Status riff_strf_iavs(GstBuffer *buf, RiffDvFormat **strf, GstBuffer **extra);
 
 // A chunk's payload and pad byte: the size rounded up to even.
 constexpr uint32_t avi_padded(uint32_t size) { return size + (size & 1u); }
@@ -31,9 +46,9 @@ bool avi_skipped(AviDemuxState *s);
 // Releases everything a stream record owns and zeroes it.
 void avi_clear_stream(AviStream *stream);
 
-// One step of each state; each yields a chain result (CHAIN_OK: go on or
-// wait for input).
-int32_t avi_step_header(AviDemuxState *s);
-int32_t avi_step_movi(AviDemuxState *s);
+// One step of each state: kOk to go on or wait for input (the chain loop
+// sees from the adapter whether the step consumed anything).
+Status avi_step_header(AviDemuxState *s);
+Status avi_step_movi(AviDemuxState *s);
 
 }  // namespace quillar

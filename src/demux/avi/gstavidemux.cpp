@@ -61,18 +61,18 @@ using namespace quillar;
 
 constexpr uint32_t kFileHeaderSize = 12;
 
-int32_t step_start(AviDemuxState *s) {
-  if (gst_adapter_available(s->adapter) < kFileHeaderSize) return CHAIN_OK;
+Status step_start(AviDemuxState *s) {
+  if (gst_adapter_available(s->adapter) < kFileHeaderSize) return Status::kOk;
   GstBuffer *header = gst_adapter_take_buffer(s->adapter, kFileHeaderSize);
-  if (!header) return CHAIN_ERROR;
+  if (!header) return Status::kNoMemory;
   uint32_t form = 0;
-  if (!gst_riff_parse_file_header(s, header, &form) || form != fourcc("AVI ")) return CHAIN_ERROR;
+  if (!gst_riff_parse_file_header(s, header, &form) || form != fourcc("AVI ")) return Status::kInvalid;
   s->state = AVI_STATE_HEADER;
   s->header_state = AVI_HEADER_HDRL;
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-int32_t step(AviDemuxState *s) {
+Status step(AviDemuxState *s) {
   switch (s->state) {
     case AVI_STATE_START:
       return step_start(s);
@@ -89,32 +89,27 @@ extern "C" {
 
 int32_t gst_avi_demux_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<AviDemuxState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
-  if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
+  if (!quillar::push_input(&s->adapter, buffer)) return CHAIN_ERROR;
+  Status status = Status::kOk;
   for (;;) {
     const uint32_t before = gst_adapter_available(s->adapter);
-    const int32_t result = step(s);
+    status = step(s);
     if (s->abort_buffering) {
+      // A chunk size of 0 or of 2^30 or more: refused, whatever the state.
       s->abort_buffering = 0;
-      return CHAIN_ERROR;
+      status = Status::kInvalid;
     }
-    if (result != CHAIN_OK) return result;
-    if (gst_adapter_available(s->adapter) == before) return CHAIN_OK;
-    if (output->frames) return CHAIN_OK;
+    if (status != Status::kOk || gst_adapter_available(s->adapter) == before || output->frames)
+      break;
   }
+  // Movie data that ends at an unrecognised chunk is bad data; everything
+  // else rejected is an error.
+  return quillar::chain_result(status, s->end_of_data ? CHAIN_BAD_DATA : CHAIN_ERROR);
 }
 
 void gst_avi_demux_reset_wrapper(ParserOutput *output) {
   auto *s = quillar::state_of<AviDemuxState>(output);
-  if (s->adapter) {
-    gst_adapter_clear(s->adapter);
-    gst_adapter_unref(s->adapter);
-    s->adapter = nullptr;
-  }
+  quillar::release_adapter(&s->adapter);
   for (uint32_t i = 0; i < s->num_streams && i < quillar::AVI_MAX_STREAMS; i++)
     quillar::avi_clear_stream(&s->streams[i]);
   s->num_streams = 0;

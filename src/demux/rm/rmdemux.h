@@ -17,7 +17,7 @@ constexpr uint32_t kRmMaxPieces = 256;
 struct RmStream {
   uint32_t kind;            // 1: video, the only kind ever kept
   uint32_t id;              // stream number from the MDPR body
-  int32_t status;           // 0 healthy, CHAIN_ERROR once a frame had too many pieces
+  Status status;            // kOk, or kInvalid once a frame had too many pieces
   uint32_t expected_size;   // bytes the frame under assembly will have
   uint32_t assembled_size;  // bytes of pieces received for it so far
   uint32_t piece_count;     // pieces received for it so far
@@ -52,15 +52,11 @@ enum RmState : uint32_t {
   kRmIndexRecords = 14,
 };
 
-// What one step of the state machine did.
-enum class RmStep {
-  kNeedData,  // the current state lacks bytes: return from the chain
-  kDone,      // the step did its work: go on if output allows
-};
-
 // One iteration of the DataPacket state: cuts one packet out of the input
-// and reassembles its RealVideo pieces. Sets *pending to the packet's result.
-RmStep rm_data_packet(RmDemuxState *s, int32_t *pending);
+// and reassembles its RealVideo pieces. Like every step it returns
+// kNeedMoreData when the current state lacks bytes, kOk when it did its work
+// (the chain goes on if the output allows), or the packet's failure.
+Status rm_data_packet(RmDemuxState *s);
 
 // Enters End: the rest of the input is released as it arrives.
 void rm_enter_end(RmDemuxState *s);

@@ -19,7 +19,7 @@ namespace {
 
 using quillar::ByteReader;
 using quillar::RmDemuxState;
-using quillar::RmStep;
+using quillar::Status;
 using quillar::RmStream;
 
 constexpr uint32_t kFramingSize = 4;  // version and length
@@ -67,7 +67,7 @@ void put_le32(uint8_t *p, uint32_t v) {
 }
 
 // Hands out the frame assembled in `st` and starts a new one.
-int32_t finish_frame(RmDemuxState *s, RmStream *st) {
+Status finish_frame(RmDemuxState *s, RmStream *st) {
   const uint32_t held = gst_adapter_available(st->pieces);
   const uint32_t table = 1 + kTableEntrySize * st->piece_count;
   const uint64_t size = static_cast<uint64_t>(table) + held;
@@ -75,7 +75,7 @@ int32_t finish_frame(RmDemuxState *s, RmStream *st) {
                                         : nullptr;
   if (!frame) {
     forget_frame(st);
-    return CHAIN_ERROR;
+    return Status::kNoMemory;
   }
   frame->data[0] = static_cast<uint8_t>(st->piece_count - 1);
   for (uint32_t i = 0; i < st->piece_count; i++) {
@@ -84,13 +84,13 @@ int32_t finish_frame(RmDemuxState *s, RmStream *st) {
   }
   gst_adapter_copy(st->pieces, frame->data + table, 0, held);
   forget_frame(st);
-  return quillar::queue_frame(s->output, frame) ? CHAIN_OK : CHAIN_ERROR;
+  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 // Splits one packet body into pieces. `r` is positioned at the body and
 // counts from packet offset `base`. Returns the packet's result.
-int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r, uint32_t base) {
-  const int32_t ret = st->status;
+Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r, uint32_t base) {
+  const Status ret = st->status;
   for (;;) {
     const uint8_t h = *r.current();
     const uint8_t kind = h & 0xC0;
@@ -111,8 +111,8 @@ int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader 
     }
     if (!header_ok) {
       // A short fragment header ends the packet and clears a failed stream.
-      st->status = CHAIN_OK;
-      return CHAIN_OK;
+      st->status = Status::kOk;
+      return Status::kOk;
     }
     const uint32_t left = static_cast<uint32_t>(r.remaining());
     uint32_t size = left;
@@ -125,7 +125,7 @@ int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader 
       piece = gst_buffer_create_sub(packet, base + static_cast<uint32_t>(r.pos()), size);
       if (!piece) {
         forget_frame(st);
-        return CHAIN_ERROR;
+        return Status::kNoMemory;
       }
     }
     if (subsequence <= 1) {
@@ -135,19 +135,19 @@ int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader 
     }
     if (st->piece_count == quillar::kRmMaxPieces) {
       gst_buffer_unref(piece);
-      st->status = CHAIN_ERROR;
-      return CHAIN_ERROR;
+      st->status = Status::kInvalid;
+      return Status::kInvalid;
     }
     if (piece && !quillar::adapter_push(st->pieces, piece)) {
       forget_frame(st);
-      return CHAIN_ERROR;
+      return Status::kNoMemory;
     }
     st->piece_offsets[st->piece_count++] = st->assembled_size;
     st->assembled_size += size;
     if (st->assembled_size >= st->expected_size) {
-      const int32_t made = finish_frame(s, st);
-      if (made != CHAIN_OK) return made;
-      if (ret != CHAIN_OK) return ret;
+      const Status made = finish_frame(s, st);
+      if (made != Status::kOk) return made;
+      if (ret != Status::kOk) return ret;
     }
     if (size > left || left - size <= 2) return ret;
     (void)r.skip(size);
@@ -155,14 +155,14 @@ int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader 
 }
 
 // Handles one packet; `packet` holds it whole, framing included.
-int32_t handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
+Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
   ByteReader r(packet->data + kFramingSize, packet->size - kFramingSize);
   const uint32_t header = version == 1 ? kHeaderSizeV1 : kHeaderSizeV0;
   uint16_t id = 0;
   // A packet shorter than its own header is dropped unread.
-  if (!(r.read_be16(&id) && r.seek(header))) return CHAIN_OK;
+  if (!(r.read_be16(&id) && r.seek(header))) return Status::kOk;
   RmStream *st = find_stream(s, id);
-  if (!st || r.remaining() == 0) return CHAIN_OK;
+  if (!st || r.remaining() == 0) return Status::kOk;
   if (r.remaining() <= 2) return st->status;
   return reassemble(s, st, packet, r, kFramingSize);
 }
@@ -171,15 +171,15 @@ int32_t handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
 
 namespace quillar {
 
-RmStep rm_data_packet(RmDemuxState *s, int32_t *pending) {
+Status rm_data_packet(RmDemuxState *s) {
   GstAdapter *a = s->adapter;
   const uint32_t available = gst_adapter_available(a);
   uint8_t framing[kFramingSize];
-  if (available < 2) return RmStep::kNeedData;
+  if (available < 2) return Status::kNeedMoreData;
   gst_adapter_copy(a, framing, 0, 2);
   ByteReader r(framing, sizeof framing);
   uint16_t version = 0, length = 0;
-  if (!r.read_be16(&version)) return RmStep::kNeedData;
+  if (!r.read_be16(&version)) return Status::kNeedMoreData;
   if (version > 1) {
     // The packets end here (often at the next chunk's tag).
     gst_adapter_flush(a, 2);
@@ -187,31 +187,29 @@ RmStep rm_data_packet(RmDemuxState *s, int32_t *pending) {
       s->state = kRmChunkHeader;
     else
       rm_enter_end(s);
-    return RmStep::kDone;
+    return Status::kOk;
   }
-  if (available < kFramingSize) return RmStep::kNeedData;
+  if (available < kFramingSize) return Status::kNeedMoreData;
   gst_adapter_copy(a, framing, 0, kFramingSize);
-  if (!r.read_be16(&length)) return RmStep::kNeedData;
+  if (!r.read_be16(&length)) return Status::kNeedMoreData;
   if (length < kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
     if (length == 0 || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
-    return RmStep::kDone;
+    return Status::kOk;
   }
-  if (available < length) return RmStep::kNeedData;
+  if (available < length) return Status::kNeedMoreData;
+  Status handled = Status::kOk;
   if (length == kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
   } else {
     GstBuffer *packet = gst_adapter_take_buffer(a, length);
-    if (!packet) {
-      *pending = CHAIN_ERROR;  // nothing consumed: tried again on the next call
-      return RmStep::kDone;
-    }
-    *pending = handle_packet(s, packet, version);
+    if (!packet) return Status::kNoMemory;  // nothing consumed: tried again on the next call
+    handled = handle_packet(s, packet, version);
     gst_buffer_unref(packet);
   }
   s->packets_seen++;
   if (length == kFramingSize || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
-  return RmStep::kDone;
+  return handled;
 }
 
 }  // namespace quillar

@@ -7,10 +7,15 @@
 
 namespace quillar {
 
+enum class RcvPhase : uint32_t {
+  kFileHeader = 0,  // expecting the 36-byte file header
+  kFrames = 1,      // frame headers and frames
+};
+
 struct RcvParseState {
   GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
-  uint32_t phase;       // 0: expecting the file header, 1: frame headers
+  RcvPhase phase;
 };
 
 // Whether the file's fourth byte is 0xC5, the RCV marker.

@@ -7,10 +7,15 @@
 
 namespace quillar {
 
+enum class WebpPhase : uint32_t {
+  kHeader = 0,     // expecting the 20-byte file header
+  kFrameData = 1,  // the "VP8 " chunk payload
+};
+
 struct WebpParseState {
   GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
-  uint32_t phase;       // 0: expecting the file header, 1: frame data
+  WebpPhase phase;
   uint32_t frame_size;  // the "VP8 " chunk size from the file header
 };
 
