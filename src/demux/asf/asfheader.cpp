@@ -26,6 +26,14 @@ namespace {
 // deeper is refused rather than recursed into.
 constexpr int kMaxNesting = 4;
 
+// The fields before a header object's sub-objects: their count and two
+// reserved bytes.
+constexpr size_t kHeaderObjectFields = 6;
+// A header extension's reserved GUID and 16-bit field, then the 32-bit size
+// of the sub-objects that follow.
+constexpr size_t kExtensionReserved = 18;
+constexpr size_t kExtensionFields = kExtensionReserved + 4;
+
 // Offsets inside the object data (object offset - 24).
 constexpr size_t kFileFlags = 64;           // then minimum and maximum packet size
 constexpr size_t kFileDataMin = 80;
@@ -49,7 +57,8 @@ Status walk_object(Walk &w, ByteReader &parent, int depth);
 
 Status header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
   uint32_t count = 0;
-  if (body.size() <= 5 || depth >= kMaxNesting || !body.read_le32(&count) || !body.skip(2))
+  if (body.size() < kHeaderObjectFields || depth >= kMaxNesting || !body.read_le32(&count) ||
+      !body.skip(kHeaderObjectFields - 4))
     return Status::kInvalid;
   for (uint32_t i = 0; i < count; i++) {
     // Every successful walk consumes at least 24 bytes, so a huge count ends
@@ -62,9 +71,9 @@ Status header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
 
 Status header_extension(Walk &w, ByteReader &body, uint64_t, int depth) {
   uint32_t size = 0;
-  ByteReader inner(nullptr, 0);
-  if (body.size() <= 21 || depth >= kMaxNesting || !body.skip(18) || !body.read_le32(&size) ||
-      !body.sub(size, &inner))
+  ByteReader inner;
+  if (body.size() < kExtensionFields || depth >= kMaxNesting || !body.skip(kExtensionReserved) ||
+      !body.read_le32(&size) || !body.sub(size, &inner))
     return Status::kInvalid;
   while (inner.remaining() != 0) {
     const Status result = walk_object(w, inner, depth + 1);
@@ -155,7 +164,7 @@ Status walk_object(Walk &w, ByteReader &parent, int depth) {
   // A sub-object (or its 24-byte header) that does not fit in its parent.
   if (!read_object_header(parent, &id, &size)) return Status::kInvalid;
   const uint64_t data_size = size - kObjectHeaderSize;  // a size below 24 never fits
-  ByteReader body(nullptr, 0);
+  ByteReader body;
   if (data_size > parent.remaining() || !parent.sub(data_size, &body)) return Status::kInvalid;
   for (const auto &h : kHandlers)
     if (h.id == id) return h.handler(w, body, size, depth);

@@ -32,24 +32,15 @@ uint32_t read_or_all_ones(ByteReader &r, uint32_t type) {
   return read_varwidth(r, type, &v) ? v : kAllOnes;
 }
 
-// Drops `n` bytes from the end of what `r` may read (the packet's padding).
-ByteReader without_tail(const GstBuffer *packet, const ByteReader &r, size_t n) {
-  ByteReader narrowed(packet->data, r.size() - n);
-  if (!narrowed.seek(r.pos())) return ByteReader(nullptr, 0);
-  return narrowed;
-}
-
 // A compressed payload: a run of sub-payloads, each a length byte and that
 // many bytes, each non-empty one a whole media object.
 Status take_compressed(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
-                        ByteReader data) {
+                       ByteReader data) {
   while (data.remaining() != 0) {
     uint8_t length = 0;
-    if (!data.read_u8(&length)) return Status::kInvalid;
-    const size_t pos = data.pos();
-    if (!data.skip(length)) return Status::kInvalid;
-    if (length != 0 && !queue_piece(stream, packet, header, static_cast<uint32_t>(pos), length))
-      return Status::kNoMemory;
+    ByteReader piece;
+    if (!data.read_u8(&length) || !data.sub(length, &piece)) return Status::kInvalid;
+    if (length != 0 && !queue_piece(stream, packet, header, piece)) return Status::kNoMemory;
   }
   return Status::kOk;
 }
@@ -66,7 +57,7 @@ Status take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint
   f.header.object_offset = read_or_all_ones(r, property_flags >> 2);
 
   uint32_t replicated_length = 0;
-  ByteReader replicated(nullptr, 0);
+  ByteReader replicated;
   if (!read_varwidth(r, property_flags, &replicated_length) ||
       !r.sub(replicated_length, &replicated) || r.remaining() == 0)
     return kBroken;
@@ -77,22 +68,16 @@ Status take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint
   } else if (!read_varwidth(r, static_cast<uint32_t>(length_type), &length) || !r.has(length)) {
     return kBroken;
   }
-  const uint32_t data_pos = static_cast<uint32_t>(r.pos());
-  ByteReader data(nullptr, 0);
-  if (!r.sub(length, &data)) return kBroken;
+  if (!r.sub(length, &f.data)) return kBroken;
 
   AsfStreamRecord *stream = gst_asf_demux_get_stream(state, stream_byte & 0x7F);
   if (!stream) return Status::kOk;  // audio, or a stream that was never registered
-  if (replicated_length == kCompressedPayload) {
-    ByteReader pieces(packet->data, data_pos + static_cast<size_t>(length));
-    return pieces.seek(data_pos) ? take_compressed(stream, packet, f.header, pieces) : kBroken;
-  }
+  if (replicated_length == kCompressedPayload)
+    return take_compressed(stream, packet, f.header, f.data);
   if (replicated_length > 1 && replicated_length < kReplicatedObjectSize) return kBroken;
   if (replicated_length >= kReplicatedObjectSize && !replicated.read_le32(&f.header.object_size))
     return kBroken;
   if (length == 0) return Status::kOk;
-  f.data_pos = data_pos;
-  f.length = length;
   return take_fragment(stream, packet, f) ? Status::kOk : Status::kNoMemory;
 }
 
@@ -120,14 +105,14 @@ Status parse_packet(AsfDemuxState *state, GstBuffer *packet) {
   if (!read_varwidth(r, length_flags >> 3, &padding)) return kBroken;
   if (!r.skip(kSendTimeAndDuration)) return kBroken;
 
-  if (padding == kAllOnes || padding > r.remaining()) return kShort;
-  r = without_tail(packet, r, padding);
+  // The padding at the end of the packet is not read.
+  if (padding == kAllOnes || padding > r.remaining() || !r.truncate(r.size() - padding))
+    return kShort;
   // A packet shorter than the file's packet size that declares no padding
   // of its own is padded up to it.
   if (padding == 0 && packet_length != 0 && packet_length < state->packet_size) {
     const uint32_t implicit = state->packet_size - packet_length;
-    if (implicit > r.remaining()) return kShort;
-    r = without_tail(packet, r, implicit);
+    if (implicit > r.remaining() || !r.truncate(r.size() - implicit)) return kShort;
   }
 
   if (!(length_flags & kMultiplePayloads)) {

@@ -55,8 +55,7 @@ Status parse_packet(AsfDemuxState *state, GstBuffer *packet);
 // The media object that a payload carries, or a piece of it.
 struct Fragment {
   AsfMediaObject header;  // object_number, object_offset, object_size
-  uint32_t data_pos;      // payload data: packet bytes [data_pos, data_pos + length)
-  uint32_t length;
+  ByteReader data;        // the payload data; offset() is its place in the packet
 };
 
 // Places a payload's data in its stream: a first fragment starts a new media
@@ -65,9 +64,9 @@ struct Fragment {
 // ran out for a media object that should have been queued.
 bool take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f);
 // Queues a whole media object (a piece of a compressed payload) whose bytes
-// are packet bytes [pos, pos + length); false when memory runs out.
+// are those of `piece`, a reader over the packet; false when memory runs out.
 bool queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
-                 uint32_t pos, uint32_t length);
+                 const ByteReader &piece);
 // Moves every complete media object to the output's frames, stream by stream
 // in table order. False when a frame could not be queued (out of memory).
 bool hand_out(AsfDemuxState *state);

@@ -87,12 +87,15 @@ Status finish_frame(RmDemuxState *s, RmStream *st) {
   return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
 }
 
-// Splits one packet body into pieces. `r` is positioned at the body and
-// counts from packet offset `base`. Returns the packet's result.
-Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r, uint32_t base) {
+// Splits one packet body into pieces. `r` reads the packet after its
+// framing and is positioned at the body. Returns the packet's status.
+Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r) {
   const Status ret = st->status;
   for (;;) {
-    const uint8_t h = *r.current();
+    uint8_t h = 0;
+    // The loop keeps more than two bytes in `r`; were the byte missing, it
+    // would read as 0 and the header reads below would fall short.
+    (void)r.peek_u8(&h);
     const uint8_t kind = h & 0xC0;
     uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
     bool header_ok = true;
@@ -122,7 +125,7 @@ Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r
     // A piece said to run past the packet is counted but holds no bytes.
     GstBuffer *piece = nullptr;
     if (size <= left) {
-      piece = gst_buffer_create_sub(packet, base + static_cast<uint32_t>(r.pos()), size);
+      piece = gst_buffer_create_sub(packet, static_cast<uint32_t>(r.offset()), size);
       if (!piece) {
         forget_frame(st);
         return Status::kNoMemory;
@@ -156,15 +159,18 @@ Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r
 
 // Handles one packet; `packet` holds it whole, framing included.
 Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
-  ByteReader r(packet->data + kFramingSize, packet->size - kFramingSize);
+  ByteReader whole(packet->data, packet->size);
+  ByteReader r;
   const uint32_t header = version == 1 ? kHeaderSizeV1 : kHeaderSizeV0;
   uint16_t id = 0;
   // A packet shorter than its own header is dropped unread.
-  if (!(r.read_be16(&id) && r.seek(header))) return Status::kOk;
+  if (!(whole.skip(kFramingSize) && whole.sub(whole.remaining(), &r) && r.read_be16(&id) &&
+        r.seek(header)))
+    return Status::kOk;
   RmStream *st = find_stream(s, id);
   if (!st || r.remaining() == 0) return Status::kOk;
   if (r.remaining() <= 2) return st->status;
-  return reassemble(s, st, packet, r, kFramingSize);
+  return reassemble(s, st, packet, r);
 }
 
 }  // namespace
