@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "quillar/gstparser.h"
 #include "support/asf_writer.h"
 #include "support/host.h"

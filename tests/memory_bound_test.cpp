@@ -3,7 +3,7 @@
 // pile up. (fuzz/hostile_check runs the same kinds of files at 256 MiB.)
 #include <gtest/gtest.h>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "demux/avi/gstavidemux.h"
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"

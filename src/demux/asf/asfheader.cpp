@@ -3,7 +3,7 @@
 // codec-private bytes), header extensions and nested headers. Everything
 // else is stepped over; encrypted or signed files are refused.
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 

@@ -11,7 +11,7 @@
 
 #include "format/format.h"
 #include "core/internal.h"
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 

@@ -2,7 +2,7 @@
 // information with its variable-width fields, explicit and implicit padding,
 // and single, multiple and compressed payloads. What the payloads carry is
 // placed in the stream records by asfobjects.cpp.
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 

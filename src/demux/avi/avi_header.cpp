@@ -70,7 +70,7 @@ bool release(StreamList &, GstBuffer *payload) {
 
 bool on_strh(StreamList &list, GstBuffer *payload) {
   if (list.got_strh) return release(list, payload);
-  if (!parsed(list, riff_strh(payload, &list.stream->strh))) return false;
+  if (!parsed(list, avi::riff_strh(payload, &list.stream->strh))) return false;
   list.got_strh = true;
   return true;
 }
@@ -80,7 +80,7 @@ bool on_strh(StreamList &list, GstBuffer *payload) {
 bool format_vids(StreamList &list, GstBuffer *payload) {
   RiffVideoFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!parsed(list, riff_strf_vids(payload, &format, &extra))) return false;
+  if (!parsed(list, avi::riff_strf_vids(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -89,7 +89,7 @@ bool format_vids(StreamList &list, GstBuffer *payload) {
 bool format_iavs(StreamList &list, GstBuffer *payload) {
   RiffDvFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!parsed(list, riff_strf_iavs(payload, &format, &extra))) return false;
+  if (!parsed(list, avi::riff_strf_iavs(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -100,7 +100,7 @@ bool format_iavs(StreamList &list, GstBuffer *payload) {
 bool format_auds(StreamList &list, GstBuffer *payload) {
   RiffAudioFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  if (!parsed(list, riff_strf_auds(payload, &format, &extra))) return false;
+  if (!parsed(list, avi::riff_strf_auds(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   const RiffStreamHeader *h = list.stream->strh;
@@ -195,19 +195,19 @@ bool read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
   uint32_t position = 4, tag = 0;
   GstBuffer *payload = nullptr;
   Status walked = Status::kOk;
-  while (accepted && (walked = riff_chunk(list_payload, &position, &tag, &payload)) == Status::kOk) {
+  while (accepted && (walked = avi::riff_chunk(list_payload, &position, &tag, &payload)) == Status::kOk) {
     if (payload) accepted = take_stream_chunk(list, tag, payload);
   }
   if (accepted && walked == Status::kNoMemory) list.out_of_memory = true;
   gst_buffer_unref(list_payload);
   if (list.out_of_memory) {
-    avi_clear_stream(list.stream);
+    avi::clear_stream(list.stream);
     return false;
   }
   if (accepted && list.got_strh && list.got_strf)
     list.stream->num = list.number;
   else
-    avi_clear_stream(list.stream);
+    avi::clear_stream(list.stream);
   // A rejected stream keeps its number, so that the movie list's stream
   // numbers still name the right records.
   s->num_streams++;
@@ -220,7 +220,7 @@ bool read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
 Status read_header_list(AviDemuxState *s, GstBuffer *header_list) {
   uint32_t position = 4, tag = 0;
   GstBuffer *payload = nullptr;
-  const Status first = riff_chunk(header_list, &position, &tag, &payload);
+  const Status first = avi::riff_chunk(header_list, &position, &tag, &payload);
   if (first != Status::kOk || tag != fourcc("avih") || !payload ||
       payload->size < kMainHeaderMinimum) {
     gst_buffer_unref(payload);
@@ -237,7 +237,7 @@ Status read_header_list(AviDemuxState *s, GstBuffer *header_list) {
   }
   for (;;) {
     const uint32_t start = position;
-    const Status walked = riff_chunk(header_list, &position, &tag, &payload);
+    const Status walked = avi::riff_chunk(header_list, &position, &tag, &payload);
     if (walked == Status::kNoMemory) {
       gst_buffer_unref(header_list);
       return walked;
@@ -248,7 +248,7 @@ Status read_header_list(AviDemuxState *s, GstBuffer *header_list) {
       // The byte after the payload is its pad byte when the list is odd.
       ByteReader r(header_list->data, header_list->size);
       uint8_t pad = 0;
-      if (!(r.seek(uint64_t{start} + kAviChunkHeaderSize + payload->size) && r.read_u8(&pad))) pad = 0;
+      if (!(r.seek(uint64_t{start} + avi::kChunkHeaderSize + payload->size) && r.read_u8(&pad))) pad = 0;
       if (!read_stream_list(s, payload, pad)) {
         gst_buffer_unref(header_list);
         return Status::kNoMemory;
@@ -263,15 +263,15 @@ Status read_header_list(AviDemuxState *s, GstBuffer *header_list) {
 
 Status step_to_movi(AviDemuxState *s) {
   for (;;) {
-    if (!avi_skipped(s)) return Status::kOk;
-    if (gst_adapter_available(s->adapter) < kAviListHeaderSize) return Status::kOk;
-    ByteReader r(gst_adapter_peek(s->adapter, kAviListHeaderSize), kAviListHeaderSize);
+    if (!avi::skipped(s)) return Status::kOk;
+    if (gst_adapter_available(s->adapter) < avi::kListHeaderSize) return Status::kOk;
+    ByteReader r(gst_adapter_peek(s->adapter, avi::kListHeaderSize), avi::kListHeaderSize);
     uint32_t tag = 0, size = 0, type = 0;
     // The peek fails only when the header spans blocks and cannot be assembled.
     if (!(r.read_le32(&tag) && r.read_le32(&size) && r.read_le32(&type))) return Status::kNoMemory;
     if (tag == fourcc("LIST") && type == fourcc("movi")) {
       // The movie list's size is not used: its contents tell where it ends.
-      gst_adapter_flush(s->adapter, kAviListHeaderSize);
+      gst_adapter_flush(s->adapter, avi::kListHeaderSize);
       for (uint32_t i = 0; i < s->num_streams; i++) s->streams[i].frame_count = 0;
       s->state = AVI_STATE_MOVI;
       return Status::kOk;
@@ -280,19 +280,19 @@ Status step_to_movi(AviDemuxState *s) {
     // released as it arrives. A list too short for its list type (size 1
     // to 3) is skipped by its own size too, so it never eats into the next
     // chunk. Sizes of 0 and of 2^30 or more are still refused.
-    if (!avi_have_whole_chunk(s, &tag, &size)) {
-      if (!s->abort_buffering) avi_start_skip(s, size);
+    if (!avi::have_whole_chunk(s, &tag, &size)) {
+      if (!s->abort_buffering) avi::start_skip(s, size);
       return Status::kOk;
     }
-    gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
+    gst_adapter_flush(s->adapter, avi::kChunkHeaderSize + avi::padded(size));
   }
 }
 
 Status step_header_list(AviDemuxState *s) {
   uint32_t tag = 0, size = 0;
-  if (!avi_have_whole_chunk(s, &tag, &size)) return Status::kOk;
+  if (!avi::have_whole_chunk(s, &tag, &size)) return Status::kOk;
   if (tag != fourcc("LIST")) return Status::kInvalid;
-  gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
+  gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
   GstBuffer *header_list = gst_adapter_take_buffer(s->adapter, size);
   if (!header_list) return Status::kNoMemory;
   if (fourcc_at(header_list, 0) != fourcc("hdrl")) {
@@ -316,10 +316,10 @@ Status step_header_list(AviDemuxState *s) {
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::avi {
 
-Status avi_step_header(AviDemuxState *s) {
+Status step_header(AviDemuxState *s) {
   return s->header_state == AVI_HEADER_HDRL ? step_header_list(s) : step_to_movi(s);
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi

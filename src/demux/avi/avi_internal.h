@@ -5,12 +5,12 @@
 
 #include "demux/avi/gstavidemux.h"
 
-namespace quillar {
+namespace quillar::avi {
 
-constexpr uint32_t kAviChunkHeaderSize = 8;
-constexpr uint32_t kAviListHeaderSize = 12;  // chunk header and list type
+constexpr uint32_t kChunkHeaderSize = 8;
+constexpr uint32_t kListHeaderSize = 12;  // chunk header and list type
 // Chunks that must be buffered whole are refused from this size on.
-constexpr uint32_t kAviMaxBufferedChunk = 1u << 30;
+constexpr uint32_t kMaxBufferedChunk = 1u << 30;
 
 // A RIFF chunk size with the top bit set is refused.
 constexpr uint32_t kRiffMaxChunkSize = 0x7FFFFFFF;
@@ -27,28 +27,28 @@ Status riff_strf_auds(GstBuffer *buf, RiffAudioFormat **strf, GstBuffer **extra)
 Status riff_strf_iavs(GstBuffer *buf, RiffDvFormat **strf, GstBuffer **extra);
 
 // A chunk's payload and pad byte: the size rounded up to even.
-constexpr uint32_t avi_padded(uint32_t size) { return size + (size & 1u); }
+constexpr uint32_t padded(uint32_t size) { return size + (size & 1u); }
 
 // Reads the tag and size of the first 8 buffered bytes (the caller has made
 // sure they are there).
-void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size);
+void peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size);
 // Whether the chunk at the front is buffered whole, pad byte included. A
 // declared size of 0 or of 2^30 or more raises abort_buffering instead.
 // Consumes nothing; tag and size are set whenever 8 bytes are buffered.
-bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size);
+bool have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size);
 // Skipping a chunk nothing reads (filler, indexes, lists before the movie
-// list) without holding it: avi_start_skip drops the chunk at the front (a
+// list) without holding it: start_skip drops the chunk at the front (a
 // payload of `size` bytes and its pad byte) as far as it is buffered and
-// remembers the rest; avi_skipped drops what has arrived of that rest and
+// remembers the rest; skipped drops what has arrived of that rest and
 // says whether it is all gone.
-void avi_start_skip(AviDemuxState *s, uint32_t size);
-bool avi_skipped(AviDemuxState *s);
+void start_skip(AviDemuxState *s, uint32_t size);
+bool skipped(AviDemuxState *s);
 // Releases everything a stream record owns and zeroes it.
-void avi_clear_stream(AviStream *stream);
+void clear_stream(AviStream *stream);
 
 // One step of each state: kOk to go on or wait for input (the chain loop
 // sees from the adapter whether the step consumed anything).
-Status avi_step_header(AviDemuxState *s);
-Status avi_step_movi(AviDemuxState *s);
+Status step_header(AviDemuxState *s);
+Status step_movi(AviDemuxState *s);
 
-}  // namespace quillar
+}  // namespace quillar::avi

@@ -26,17 +26,17 @@ bool is_skipped_chunk(uint32_t tag) {
 // ends (more input needed, or a chunk too large to buffer was dropped).
 Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
   uint32_t size = 0;
-  if (!avi_have_whole_chunk(s, &tag, &size)) {
+  if (!avi::have_whole_chunk(s, &tag, &size)) {
     if (!s->abort_buffering) return Status::kNeedMoreData;  // incomplete: wait
     s->abort_buffering = 0;
     if (size != 0) {
       // Too large to ever buffer: drop its header and read on behind it.
-      gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
+      gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
       return Status::kNeedMoreData;
     }
   }
   const uint32_t number = 10 * (tag_char(tag, 0) - '0') + (tag_char(tag, 1) - '0');
-  const uint32_t whole = kAviChunkHeaderSize + avi_padded(size);
+  const uint32_t whole = avi::kChunkHeaderSize + avi::padded(size);
   if (number >= s->num_streams) {
     gst_adapter_flush(s->adapter, whole);
     return Status::kOk;
@@ -50,9 +50,9 @@ Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
     stream->frame_count++;
     return Status::kOk;
   }
-  gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
+  gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
   // The frame's buffer holds the pad byte too; its size is the payload's.
-  GstBuffer *frame = gst_adapter_take_buffer(s->adapter, avi_padded(size));
+  GstBuffer *frame = gst_adapter_take_buffer(s->adapter, avi::padded(size));
   if (!frame) return Status::kNoMemory;
   frame->size = size;
   frame->timestamp = 0;
@@ -70,30 +70,30 @@ Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::avi {
 
-Status avi_step_movi(AviDemuxState *s) {
+Status step_movi(AviDemuxState *s) {
   if (s->end_of_data) {
     gst_adapter_clear(s->adapter);
     return Status::kInvalid;
   }
   for (;;) {
-    if (!avi_skipped(s)) return Status::kOk;
+    if (!skipped(s)) return Status::kOk;
     const uint32_t available = gst_adapter_available(s->adapter);
-    if (available < kAviChunkHeaderSize) return Status::kOk;
+    if (available < kChunkHeaderSize) return Status::kOk;
     uint32_t tag = 0, size = 0;
-    avi_peek_chunk_header(s, &tag, &size);
+    peek_chunk_header(s, &tag, &size);
     if (is_digit(tag_char(tag, 0)) && is_digit(tag_char(tag, 1))) {
       const Status taken = take_data_chunk(s, tag);
       if (taken == Status::kOk) continue;
       return taken == Status::kNeedMoreData ? Status::kOk : taken;
     }
     if (is_skipped_chunk(tag)) {
-      if (avi_have_whole_chunk(s, &tag, &size) || size == 0) {
+      if (have_whole_chunk(s, &tag, &size) || size == 0) {
         s->abort_buffering = 0;
-        gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
+        gst_adapter_flush(s->adapter, kChunkHeaderSize + padded(size));
       } else if (!s->abort_buffering) {
-        avi_start_skip(s, size);  // the rest is released as it arrives
+        start_skip(s, size);  // the rest is released as it arrives
       }
       // A size of 2^30 or more has raised abort_buffering, which fails the
       // call.
@@ -103,8 +103,8 @@ Status avi_step_movi(AviDemuxState *s) {
       // Grouping lists and further RIFF parts are read through: their data
       // chunks count as if they stood in the first movie list. Sizes are
       // not used (a streamed file may leave them 0).
-      if (available < kAviListHeaderSize) return Status::kOk;
-      gst_adapter_flush(s->adapter, kAviListHeaderSize);
+      if (available < kListHeaderSize) return Status::kOk;
+      gst_adapter_flush(s->adapter, kListHeaderSize);
       continue;
     }
     s->end_of_data = 1;
@@ -112,4 +112,4 @@ Status avi_step_movi(AviDemuxState *s) {
   }
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi

@@ -11,32 +11,32 @@
 #include "core/internal.h"
 #include "demux/avi/avi_internal.h"
 
-namespace quillar {
+namespace quillar::avi {
 
-void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
-  ByteReader r(gst_adapter_peek(s->adapter, kAviChunkHeaderSize), kAviChunkHeaderSize);
+void peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+  ByteReader r(gst_adapter_peek(s->adapter, kChunkHeaderSize), kChunkHeaderSize);
   *tag = 0;
   *size = 0;
   if (!(r.read_le32(tag) && r.read_le32(size))) *tag = *size = 0;
 }
 
-bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+bool have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
   const uint32_t available = gst_adapter_available(s->adapter);
-  if (available < kAviChunkHeaderSize) return false;
-  avi_peek_chunk_header(s, tag, size);
-  if (*size == 0 || *size >= kAviMaxBufferedChunk) {
+  if (available < kChunkHeaderSize) return false;
+  peek_chunk_header(s, tag, size);
+  if (*size == 0 || *size >= kMaxBufferedChunk) {
     s->abort_buffering = 1;
     return false;
   }
-  return available - kAviChunkHeaderSize >= avi_padded(*size);
+  return available - kChunkHeaderSize >= padded(*size);
 }
 
-void avi_start_skip(AviDemuxState *s, uint32_t size) {
-  s->skip_remaining = kAviChunkHeaderSize + avi_padded(size);
-  avi_skipped(s);
+void start_skip(AviDemuxState *s, uint32_t size) {
+  s->skip_remaining = kChunkHeaderSize + padded(size);
+  skipped(s);
 }
 
-bool avi_skipped(AviDemuxState *s) {
+bool skipped(AviDemuxState *s) {
   const uint32_t available = gst_adapter_available(s->adapter);
   const uint32_t n = available < s->skip_remaining ? available : s->skip_remaining;
   gst_adapter_flush(s->adapter, n);
@@ -44,7 +44,7 @@ bool avi_skipped(AviDemuxState *s) {
   return s->skip_remaining == 0;
 }
 
-void avi_clear_stream(AviStream *stream) {
+void clear_stream(AviStream *stream) {
   free(stream->strh);
   free(stream->strf);
   free(stream->stream_name);
@@ -53,7 +53,7 @@ void avi_clear_stream(AviStream *stream) {
   memset(stream, 0, sizeof *stream);
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi
 
 namespace {
 
@@ -77,9 +77,9 @@ Status step(AviDemuxState *s) {
     case AVI_STATE_START:
       return step_start(s);
     case AVI_STATE_HEADER:
-      return avi_step_header(s);
+      return avi::step_header(s);
     default:
-      return avi_step_movi(s);
+      return avi::step_movi(s);
   }
 }
 
@@ -111,7 +111,7 @@ void gst_avi_demux_reset_wrapper(ParserOutput *output) {
   auto *s = quillar::state_of<AviDemuxState>(output);
   quillar::release_adapter(&s->adapter);
   for (uint32_t i = 0; i < s->num_streams && i < quillar::AVI_MAX_STREAMS; i++)
-    quillar::avi_clear_stream(&s->streams[i]);
+    avi::clear_stream(&s->streams[i]);
   s->num_streams = 0;
   s->state = quillar::AVI_STATE_START;
   s->header_state = quillar::AVI_HEADER_HDRL;

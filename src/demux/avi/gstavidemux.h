@@ -50,8 +50,8 @@ struct AviStream {
 
 struct AviDemuxState {
   ParserOutput *output;
-  uint32_t state;            // AviState
-  uint32_t header_state;     // AviHeaderState
+  AviState state;
+  AviHeaderState header_state;
   uint32_t abort_buffering;  // a chunk size of 0 or >= 2^30 was met
   AviStream streams[AVI_MAX_STREAMS];
   uint32_t num_streams;      // stream lists consumed, accepted or rejected

@@ -105,7 +105,7 @@ int record_result(Status status) { return status == Status::kOk ? 1 : 0; }
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::avi {
 
 Status riff_chunk(GstBuffer *buf, uint32_t *offset, uint32_t *tag_out, GstBuffer **chunk_data) {
   *chunk_data = nullptr;
@@ -182,14 +182,14 @@ Status riff_strf_iavs(GstBuffer *buf, RiffDvFormat **strf, GstBuffer **data) {
   return finish_format(buf, status, copy, static_cast<GstBuffer *>(nullptr), strf, data);
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi
 
 extern "C" {
 
 int gst_riff_parse_chunk(void *element, GstBuffer *buf, guint32 *offset, guint32 *fourcc_out,
                          GstBuffer **chunk_data) {
   if (!element || !buf || !offset || !fourcc_out || !chunk_data) return 0;
-  return record_result(quillar::riff_chunk(buf, offset, fourcc_out, chunk_data));
+  return record_result(quillar::avi::riff_chunk(buf, offset, fourcc_out, chunk_data));
 }
 
 int gst_riff_parse_file_header(void *element, GstBuffer *buf, guint32 *doctype) {
@@ -208,28 +208,28 @@ int gst_riff_parse_file_header(void *element, GstBuffer *buf, guint32 *doctype) 
 int gst_riff_parse_strh(void *element, GstBuffer *buf, RiffStreamHeader **strh) {
   (void)element;
   if (!buf || !strh) return 0;
-  return record_result(quillar::riff_strh(buf, strh));
+  return record_result(quillar::avi::riff_strh(buf, strh));
 }
 
 int gst_riff_parse_strf_vids(void *element, GstBuffer *buf, RiffVideoFormat **strf,
                              GstBuffer **data) {
   (void)element;
   if (!buf || !strf || !data) return 0;
-  return record_result(quillar::riff_strf_vids(buf, strf, data));
+  return record_result(quillar::avi::riff_strf_vids(buf, strf, data));
 }
 
 int gst_riff_parse_strf_auds(void *element, GstBuffer *buf, RiffAudioFormat **strf,
                              GstBuffer **data) {
   (void)element;
   if (!buf || !strf || !data) return 0;
-  return record_result(quillar::riff_strf_auds(buf, strf, data));
+  return record_result(quillar::avi::riff_strf_auds(buf, strf, data));
 }
 
 int gst_riff_parse_strf_iavs(void *element, GstBuffer *buf, RiffDvFormat **strf,
                              GstBuffer **data) {
   (void)element;
   if (!buf || !strf || !data) return 0;
-  return record_result(quillar::riff_strf_iavs(buf, strf, data));
+  return record_result(quillar::avi::riff_strf_iavs(buf, strf, data));
 }
 
 }  // extern "C"

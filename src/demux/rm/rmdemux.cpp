@@ -3,7 +3,7 @@
 // version; big-endian). The walker keeps the RealVideo stream descriptions
 // (MDPR), publishes the frame size and codec-private bytes, steps over every
 // other chunk, and hands the packets of DATA chunks to the packet layer.
-#include "demux/rm/rmdemux.h"
+#include "demux/rm/rm_internal.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -16,14 +16,14 @@
 #include "quillar/garray.h"
 #include "quillar/rmutils.h"
 
-namespace quillar {
+namespace quillar::rm {
 
-void rm_enter_end(RmDemuxState *s) {
+void enter_end(RmDemuxState *s) {
   s->state = kRmEnd;
   gst_adapter_clear(s->adapter);
 }
 
-}  // namespace quillar
+}  // namespace quillar::rm
 
 namespace {
 
@@ -109,7 +109,7 @@ Status chunk_header(RmDemuxState *s) {
     s->chunk_size = kDataHeaderSize;  // the DATA chunk's own size is not used
   } else if (size < kChunkHeaderSize) {
     // A body of nearly 4 GiB: nothing after this header can be reached.
-    quillar::rm_enter_end(s);
+    quillar::rm::enter_end(s);
   } else if (s->state == quillar::kRmMediaProperties && s->chunk_size > kMaxHeaderBody) {
     s->state = quillar::kRmSkipChunk;
   }
@@ -209,7 +209,7 @@ Status index_header(RmDemuxState *s) {
   const uint64_t bytes = kIndexRecordSize * records;
   if (bytes > UINT32_MAX) {
     // Records that reach past 4 GiB: nothing after them can be reached.
-    quillar::rm_enter_end(s);
+    quillar::rm::enter_end(s);
     return Status::kOk;
   }
   s->chunk_size = static_cast<uint32_t>(bytes);
@@ -241,7 +241,7 @@ Status step(RmDemuxState *s) {
     case quillar::kRmMediaProperties: return media_properties_state(s);
     case quillar::kRmIndexHeader: return index_header(s);
     case quillar::kRmDataHeader: return data_header(s);
-    case quillar::kRmDataPacket: return quillar::rm_data_packet(s);
+    case quillar::kRmDataPacket: return quillar::rm::data_packet(s);
     case quillar::kRmEnd: return Status::kNeedMoreData;
     default:
       s->state = quillar::kRmChunkHeader;

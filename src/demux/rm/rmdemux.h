@@ -1,5 +1,6 @@
-// Private state of the RealMedia demultiplexer, shared by its chunk walker
-// (rmdemux.cpp) and its packet layer (rmpacket.cpp).
+// Private state of the RealMedia demultiplexer and its descriptor. What its
+// chunk walker (rmdemux.cpp) and packet layer (rmpacket.cpp) share beyond
+// the state is in rm_internal.h.
 #pragma once
 
 #include <cstdint>
@@ -25,19 +26,7 @@ struct RmStream {
   GstAdapter *pieces;       // the pieces' bytes, in arrival order
 };
 
-struct RmDemuxState {
-  ParserOutput *output;
-  GSList *streams;            // RmStream*, in the order of their MDPR chunks
-  GstAdapter *adapter;        // input; created by the first chain call
-  uint32_t state;             // RmState
-  uint32_t chunk_tag;         // tag of the chunk being handled, as read
-  uint32_t chunk_size;        // bytes the current state still waits for
-  uint16_t chunk_version;
-  uint32_t packets_total;     // packets announced by the current DATA header
-  uint32_t packets_seen;      // packets handled since that header
-  uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
-};
-
+// The chunk walker's states; an all-zero record (0) acts as kRmChunkHeader.
 enum RmState : uint32_t {
   kRmChunkHeader = 1,
   kRmSkipChunk = 2,
@@ -52,14 +41,18 @@ enum RmState : uint32_t {
   kRmIndexRecords = 14,
 };
 
-// One iteration of the DataPacket state: cuts one packet out of the input
-// and reassembles its RealVideo pieces. Like every step it returns
-// kNeedMoreData when the current state lacks bytes, kOk when it did its work
-// (the chain goes on if the output allows), or the packet's failure.
-Status rm_data_packet(RmDemuxState *s);
-
-// Enters End: the rest of the input is released as it arrives.
-void rm_enter_end(RmDemuxState *s);
+struct RmDemuxState {
+  ParserOutput *output;
+  GSList *streams;            // RmStream*, in the order of their MDPR chunks
+  GstAdapter *adapter;        // input; created by the first chain call
+  RmState state;
+  uint32_t chunk_tag;         // tag of the chunk being handled, as read
+  uint32_t chunk_size;        // bytes the current state still waits for
+  uint16_t chunk_version;
+  uint32_t packets_total;     // packets announced by the current DATA header
+  uint32_t packets_seen;      // packets handled since that header
+  uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
+};
 
 inline constexpr FormatDescriptor kRmFormat =
     describe<RmDemuxState>("rm", standard_bit(7), nullptr, gst_rmdemux_chain, gst_rmdemux_reset);

@@ -13,7 +13,7 @@
 #include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
-#include "demux/rm/rmdemux.h"
+#include "demux/rm/rm_internal.h"
 
 namespace {
 
@@ -175,9 +175,9 @@ Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::rm {
 
-Status rm_data_packet(RmDemuxState *s) {
+Status data_packet(RmDemuxState *s) {
   GstAdapter *a = s->adapter;
   const uint32_t available = gst_adapter_available(a);
   uint8_t framing[kFramingSize];
@@ -192,7 +192,7 @@ Status rm_data_packet(RmDemuxState *s) {
     if (s->next_data_offset != 0)
       s->state = kRmChunkHeader;
     else
-      rm_enter_end(s);
+      enter_end(s);
     return Status::kOk;
   }
   if (available < kFramingSize) return Status::kNeedMoreData;
@@ -218,4 +218,4 @@ Status rm_data_packet(RmDemuxState *s) {
   return handled;
 }
 
-}  // namespace quillar
+}  // namespace quillar::rm
