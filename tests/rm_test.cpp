@@ -7,6 +7,7 @@
 #include "demux/rm/rmdemux.h"
 #include "quillar/rmutils.h"
 #include "support/alloc_fail.h"
+#include "support/chain_driver.h"
 #include "support/host.h"
 #include "support/rm_writer.h"
 
@@ -41,36 +42,12 @@ RmPacket audio(size_t n) { return rm_packet(2, pattern(n, 99)); }
 
 // Drives the chain directly, pushing the file in slices of `slice` bytes,
 // and returns every item in hand-out order (codec data 2, frames 1).
-struct Direct {
-  ParserOutput out{};
-  quillar::RmDemuxState st{};
-  std::vector<std::pair<uint32_t, Bytes>> items;
-  Direct() {  // reset on an all-zero record, as the front end does
-    out.parser_state = &st;
-    st.output = &out;
-    gst_rmdemux_reset(&out);
-  }
-  ~Direct() { gst_rmdemux_reset(&out); }
-  // Moves what is waiting in the output to `items`; whether there was any.
-  bool take() {
-    bool any = false;
-    for (;; any = true) {
-      if (out.codec_data) {
-        items.emplace_back(2, Bytes(out.codec_data->data, out.codec_data->data + out.codec_data->size));
-        gst_buffer_unref(out.codec_data);
-        out.codec_data = nullptr;
-      } else if (out.frames) {
-        auto *b = static_cast<GstBuffer *>(out.frames->data);
-        items.emplace_back(1, Bytes(b->data, b->data + b->size));
-        gst_buffer_unref(b);
-        out.frames = g_slist_delete_link(out.frames, out.frames);
-      } else {
-        return any;
-      }
-    }
-  }
+struct Direct : ChainDriver<quillar::RmDemuxState, quillar::kRmFormat> {
+  quillar::RmDemuxState &st = state;
+  std::vector<KindedItem> items;
+  bool take() { return take_items(&items); }
   void collect() {
-    while (take()) results.push_back(gst_rmdemux_chain(&out, nullptr));
+    while (take()) results.push_back(drain());
   }
   std::vector<int32_t> results;  // of every chain call
   bool all_ok() const {
@@ -79,9 +56,8 @@ struct Direct {
     return true;
   }
   int32_t push(const Bytes &b, size_t at, size_t n) {
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(n));
-    memcpy(buf->data, b.data() + at, n);
-    const int32_t r = gst_rmdemux_chain(&out, buf);
+    const auto from = b.begin() + static_cast<long>(at);
+    const int32_t r = ChainDriver::push(Bytes(from, from + static_cast<long>(n)));
     results.push_back(r);
     collect();
     return r;
