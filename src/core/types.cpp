@@ -8,7 +8,6 @@ namespace {
 GType next_pointer_type = 0;
 GType static_caps_type = 0;
 GType static_pad_template_type = 0;
-GType adapter_type = 0;
 
 constexpr GType kAdapterParentType = 80;
 
@@ -61,10 +60,9 @@ GType gst_static_pad_template_get_type(void) {
 }
 
 GType gst_adapter_get_type(void) {
-  adapter_type = gst_type_register_static_full(
+  return gst_type_register_static_full(
       kAdapterParentType, "GstAdapter", sizeof(AdapterClass), nullptr, nullptr,
       adapter_class_init, nullptr, nullptr, sizeof(GstAdapter), 0, adapter_init, nullptr, 0);
-  return adapter_type;
 }
 
 }  // extern "C"
