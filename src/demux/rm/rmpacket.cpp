@@ -87,40 +87,73 @@ Status finish_frame(RmDemuxState *s, RmStream *st) {
   return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
 }
 
+// A fragment header: its class, and for the classes that have them the
+// subsequence number, the frame length and the piece's offset.
+struct FragmentHeader {
+  uint8_t kind = 0;
+  uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
+};
+
+// Reads the fragment header at the reader's position; false when it is cut
+// short.
+bool read_fragment_header(ByteReader &r, FragmentHeader *h) {
+  uint8_t first = 0;
+  // The caller keeps more than two bytes in `r`; were the byte missing, it
+  // would read as 0 and the reads below would fall short.
+  (void)r.peek_u8(&first);
+  h->kind = first & 0xC0;
+  if (h->kind == kWholeFrame) return r.skip(2);
+  bool ok = true;
+  if (h->kind == kPartOfFrame || h->kind == kLastPartOfFrame) {
+    uint8_t sub = 0;
+    ok = r.skip(1) && r.read_u8(&sub);
+    h->subsequence = sub & 0x7Fu;
+  } else {
+    ok = r.skip(1);
+  }
+  return ok && read_number(&r, &h->frame_length) && read_number(&r, &h->piece_offset) &&
+         r.skip(1);  // sequence byte
+}
+
+// Adds one piece of `size` bytes (`piece` holds them, or is null for a
+// piece said to run past the packet) to the frame under assembly in `st`,
+// and hands the frame out once it is complete.
+Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, GstBuffer *piece,
+                 uint32_t size) {
+  if (h.subsequence <= 1) {
+    // A new frame: whatever an unfinished one left behind is dropped.
+    forget_frame(st);
+    st->expected_size = h.subsequence == 1 ? h.frame_length : size;
+  }
+  if (st->piece_count == quillar::kRmMaxPieces) {
+    gst_buffer_unref(piece);
+    st->status = Status::kInvalid;
+    return Status::kInvalid;
+  }
+  if (piece && !quillar::adapter_push(st->pieces, piece)) {
+    forget_frame(st);
+    return Status::kNoMemory;
+  }
+  st->piece_offsets[st->piece_count++] = st->assembled_size;
+  st->assembled_size += size;
+  return st->assembled_size >= st->expected_size ? finish_frame(s, st) : Status::kNeedMoreData;
+}
+
 // Splits one packet body into pieces. `r` reads the packet after its
 // framing and is positioned at the body. Returns the packet's status.
 Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r) {
   const Status ret = st->status;
   for (;;) {
-    uint8_t h = 0;
-    // The loop keeps more than two bytes in `r`; were the byte missing, it
-    // would read as 0 and the header reads below would fall short.
-    (void)r.peek_u8(&h);
-    const uint8_t kind = h & 0xC0;
-    uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
-    bool header_ok = true;
-    if (kind == kWholeFrame) {
-      header_ok = r.skip(2);
-    } else {
-      if (kind == kPartOfFrame || kind == kLastPartOfFrame) {
-        uint8_t sub = 0;
-        header_ok = r.skip(1) && r.read_u8(&sub);
-        subsequence = sub & 0x7Fu;
-      } else {
-        header_ok = r.skip(1);
-      }
-      header_ok = header_ok && read_number(&r, &frame_length) &&
-                  read_number(&r, &piece_offset) && r.skip(1);  // sequence byte
-    }
-    if (!header_ok) {
+    FragmentHeader h;
+    if (!read_fragment_header(r, &h)) {
       // A short fragment header ends the packet and clears a failed stream.
       st->status = Status::kOk;
       return Status::kOk;
     }
     const uint32_t left = static_cast<uint32_t>(r.remaining());
     uint32_t size = left;
-    if (kind == kLastPartOfFrame) size = piece_offset;
-    if (kind == kPackedFrame) size = frame_length;
+    if (h.kind == kLastPartOfFrame) size = h.piece_offset;
+    if (h.kind == kPackedFrame) size = h.frame_length;
 
     // A piece said to run past the packet is counted but holds no bytes.
     GstBuffer *piece = nullptr;
@@ -131,27 +164,10 @@ Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r
         return Status::kNoMemory;
       }
     }
-    if (subsequence <= 1) {
-      // A new frame: whatever an unfinished one left behind is dropped.
-      forget_frame(st);
-      st->expected_size = subsequence == 1 ? frame_length : size;
-    }
-    if (st->piece_count == quillar::kRmMaxPieces) {
-      gst_buffer_unref(piece);
-      st->status = Status::kInvalid;
-      return Status::kInvalid;
-    }
-    if (piece && !quillar::adapter_push(st->pieces, piece)) {
-      forget_frame(st);
-      return Status::kNoMemory;
-    }
-    st->piece_offsets[st->piece_count++] = st->assembled_size;
-    st->assembled_size += size;
-    if (st->assembled_size >= st->expected_size) {
-      const Status made = finish_frame(s, st);
-      if (made != Status::kOk) return made;
-      if (ret != Status::kOk) return ret;
-    }
+    // kOk: a frame was handed out; kNeedMoreData: the frame is not complete.
+    const Status added = add_piece(s, st, h, piece, size);
+    if (added == Status::kOk && ret != Status::kOk) return ret;
+    if (added != Status::kOk && added != Status::kNeedMoreData) return added;
     if (size > left || left - size <= 2) return ret;
     (void)r.skip(size);
   }
