@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "containers/list_internal.h"
+#include "core/byte_reader.h"
 #include "core/internal.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
@@ -46,6 +47,14 @@ constexpr int32_t chain_result(Status status, int32_t invalid = CHAIN_ERROR) {
 
 // How many bytes from the start of the file a probe is shown.
 constexpr size_t kProbeSize = 4;
+
+// Whether the probe bytes start with `tag` (a fourcc(), or any 32-bit
+// little-endian value).
+inline bool probe_starts_with(const uint8_t *head, uint32_t tag) {
+  ByteReader r(head, kProbeSize);
+  uint32_t first = 0;
+  return r.read_le32(&first) && first == tag;
+}
 
 // The video standard codes a format can serve, as the bits of a mask.
 constexpr uint32_t standard_bit(uint32_t code) { return code < 32 ? 1u << code : 0; }

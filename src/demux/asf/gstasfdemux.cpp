@@ -14,9 +14,7 @@
 
 namespace {
 
-using quillar::AsfDemuxState;
-using quillar::ByteReader;
-using quillar::Status;
+using namespace quillar;
 namespace asf = quillar::asf;
 
 constexpr size_t kTotalPacketsOffset = 40;  // in the data object header

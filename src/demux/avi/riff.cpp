@@ -57,9 +57,7 @@ static_assert(sizeof(RiffDvFormat) == 32);
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::fourcc;
-using quillar::Status;
+using namespace quillar;
 
 constexpr uint32_t kChunkHeaderSize = 8;
 constexpr uint32_t kFileHeaderSize = 12;

@@ -27,11 +27,7 @@ void enter_end(RmDemuxState *s) {
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::fourcc;
-using quillar::RmDemuxState;
-using quillar::Status;
-using quillar::RmStream;
+using namespace quillar;
 
 constexpr uint32_t kChunkHeaderSize = 10;
 constexpr uint32_t kDataHeaderSize = 8;

@@ -17,10 +17,7 @@
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::RmDemuxState;
-using quillar::Status;
-using quillar::RmStream;
+using namespace quillar;
 
 constexpr uint32_t kFramingSize = 4;  // version and length
 constexpr uint32_t kHeaderSizeV0 = 8;  // stream, timestamp, group, flags

@@ -10,12 +10,7 @@
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::Diag;
-using quillar::fourcc;
-using quillar::IvfParseState;
-using quillar::IvfPhase;
-using quillar::Status;
+using namespace quillar;
 
 constexpr uint32_t kFileHeaderSize = 32;
 constexpr uint32_t kFrameHeaderSize = 12;
@@ -90,11 +85,7 @@ Status step(IvfParseState *s) {
 
 }  // namespace
 
-bool quillar::ivf_probe(const uint8_t *head) {
-  ByteReader r(head, kProbeSize);
-  uint32_t signature = 0;
-  return r.read_le32(&signature) && signature == fourcc("DKIF");
-}
+bool quillar::ivf_probe(const uint8_t *head) { return probe_starts_with(head, fourcc("DKIF")); }
 
 extern "C" {
 

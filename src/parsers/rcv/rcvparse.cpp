@@ -12,10 +12,7 @@
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::RcvParseState;
-using quillar::RcvPhase;
-using quillar::Status;
+using namespace quillar;
 
 constexpr uint32_t kFileHeaderSize = 36;
 constexpr uint32_t kFrameHeaderSize = 8;

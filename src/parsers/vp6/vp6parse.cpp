@@ -12,11 +12,7 @@
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::Diag;
-using quillar::Status;
-using quillar::Vp6ParseState;
-using quillar::Vp6Phase;
+using namespace quillar;
 
 constexpr uint32_t kSizeField = 4;
 

@@ -12,11 +12,7 @@
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::fourcc;
-using quillar::Status;
-using quillar::WebpParseState;
-using quillar::WebpPhase;
+using namespace quillar;
 
 constexpr uint32_t kHeaderSize = 20;
 // The RIFF size counts the form type and the chunk header before the payload.
@@ -75,11 +71,7 @@ Status step(WebpParseState *s) {
 
 }  // namespace
 
-bool quillar::webp_probe(const uint8_t *head) {
-  ByteReader r(head, kProbeSize);
-  uint32_t riff = 0;
-  return r.read_le32(&riff) && riff == fourcc("RIFF");
-}
+bool quillar::webp_probe(const uint8_t *head) { return probe_starts_with(head, fourcc("RIFF")); }
 
 extern "C" {
 
