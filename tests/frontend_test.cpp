@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "api/context.h"
 #include "quillar/gstparser.h"
@@ -65,6 +66,15 @@ TEST(Selection, Vc1LooksAtByteThreeAndLeavesThePositionAlone) {
   MemFile shorter(Bytes{1, 2, 3});
   EXPECT_EQ(open_with(shorter.f, 5, &printed), nullptr);
   EXPECT_EQ(printed, "Cannot determinate VC1 file format\n");
+}
+
+TEST(Selection, TableAndRulesAgree) {
+  EXPECT_TRUE(quillar::rules_are_complete());
+  for (const quillar::FormatDescriptor *f : quillar::formats()) {
+    size_t same_name = 0;
+    for (const quillar::FormatDescriptor *g : quillar::formats()) same_name += strcmp(f->name, g->name) == 0;
+    EXPECT_EQ(same_name, 1u) << f->name << ": the fuzz targets find formats by name";
+  }
 }
 
 // Which row each code picks for a file's first bytes, and where the file is
