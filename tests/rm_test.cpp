@@ -45,6 +45,8 @@ RmPacket audio(size_t n) { return rm_packet(2, pattern(n, 99)); }
 struct Direct : ChainDriver<quillar::RmDemuxState, quillar::kRmFormat> {
   quillar::RmDemuxState &st = state;
   std::vector<KindedItem> items;
+  Direct() { EXPECT_EQ(gst_rmdemux_reset(&out), 1); }
+  ~Direct() { EXPECT_EQ(gst_rmdemux_reset(&out), 1) << "the reset's result is always 1"; }
   bool take() { return take_items(&items); }
   void collect() {
     while (take()) results.push_back(drain());
@@ -387,8 +389,7 @@ TEST(RmDemux, AllocationFailuresFailTheCallAndPublishNothingHalfMade) {
   ASSERT_EQ(ref.items.size(), 3u);
   for (long n = 1;; n++) {
     Direct d;
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(file.size()));
-    memcpy(buf->data, file.data(), file.size());
+    GstBuffer *buf = buffer_of(file);
     fail_allocation(n);
     bool reported = false;
     auto call = [&](GstBuffer *b) {

@@ -12,7 +12,7 @@ struct ParserContext {
   uint64_t remaining;           // bytes of current not yet handed out
   uint64_t read_offset;         // bytes of current already handed out
   GstBuffer *current;           // item being handed out (one reference)
-  uint32_t end_of_file;         // a block read came back short
+  uint32_t end_of_file;         // a block read met the end of the file
   uint32_t codec_config_ready;  // the codec-data item has been taken
   FILE *file;                   // the host's stream; never closed here
   ParserOutput output;          // shared with the selected parser
@@ -21,6 +21,11 @@ struct ParserContext {
   // The selected format's state record: room for the largest in the format
   // table, at the strictest alignment; zero-filled with the context.
   alignas(quillar::kStateStorageAlign) unsigned char parser_storage[quillar::kStateStorageSize];
+  // On a stream that cannot seek, the bytes read for format selection: the
+  // start of the first block.
+  uint8_t probed[quillar::kProbeSize];
+  uint32_t probed_kept;
+  uint32_t read_failed;         // a block read failed; reported once, then retried
 };
 
 static_assert(offsetof(ParserContext, remaining) == 0);

@@ -1,5 +1,6 @@
 // The host-facing front end: format selection, the read-and-hand-out loop,
 // codec configuration and teardown.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,33 +16,46 @@ using quillar::kProbeSize;
 using quillar::ProbeRead;
 using quillar::StandardRule;
 
-// Reads the first kProbeSize bytes from the current position and puts the
-// file back as the rule says. False when they cannot be read or the file
-// cannot be put back.
-bool read_probe(FILE *file, ProbeRead how, uint8_t *head) {
-  if (how == ProbeRead::kRestorePosition) {
-    const long position = ftell(file);
-    const size_t got = fread(head, 1, kProbeSize, file);
-    return position >= 0 && fseek(file, position, SEEK_SET) == 0 && got == kProbeSize;
+// Reads up to n bytes. A read that a signal interrupted (EINTR) is resumed;
+// a short count means the end of the file or a read error (feof/ferror).
+size_t read_fully(FILE *file, uint8_t *data, size_t n) {
+  size_t got = 0;
+  for (;;) {
+    errno = 0;
+    got += fread(data + got, 1, n - got, file);
+    if (got == n || !ferror(file) || errno != EINTR) return got;
+    clearerr(file);
   }
-  const size_t got = fread(head, 1, kProbeSize, file);
-  return fseek(file, 0, SEEK_SET) == 0 && got == kProbeSize;
+}
+
+// Reads the first kProbeSize bytes for format selection into ctx->probed,
+// then seeks back as the code's rule says: to where the file was, or to
+// offset 0. On a stream that cannot seek (a pipe, a socket, a terminal) the
+// bytes are kept as the start of the first block instead. False when the
+// bytes cannot be read, or cannot be given back on a seekable file.
+bool read_probe(ParserContext *ctx, ProbeRead how) {
+  FILE *file = ctx->file;
+  const long position = how == ProbeRead::kRestorePosition ? ftell(file) : 0;
+  const size_t got = read_fully(file, ctx->probed, kProbeSize);
+  const bool sought = position >= 0 && fseek(file, position, SEEK_SET) == 0;
+  if (got < kProbeSize) return false;
+  if (!sought) ctx->probed_kept = kProbeSize;
+  return true;
 }
 
 // Chooses the format for a video standard, reading the file's first bytes
 // only when a row for the code probes. Prints the reason and returns NULL
 // when none applies.
-const FormatDescriptor *select_format(uint32_t video_standard, FILE *file) {
+const FormatDescriptor *select_format(uint32_t video_standard, ParserContext *ctx) {
   const StandardRule *rule = quillar::rule_for(video_standard);
   if (!rule) {
     puts(quillar::kUnsupportedStandard);
     return nullptr;
   }
-  uint8_t head[kProbeSize] = {};
   const uint8_t *probed = nullptr;
   if (quillar::code_probes(video_standard)) {
-    if (read_probe(file, rule->probe_read, head)) {
-      probed = head;
+    if (read_probe(ctx, rule->probe_read)) {
+      probed = ctx->probed;
     } else if (rule->cannot_probe) {
       puts(rule->cannot_probe);
       return nullptr;
@@ -75,21 +89,48 @@ void hand_out(ParserContext *ctx, uint8_t *destination, uint32_t capacity, BitSt
 
 bool has_item(const ParserOutput *output) { return output->frames || output->codec_data; }
 
-// Gives the parser the next block of the file. Returns the chain result. When
-// no block can be allocated the parser gets one call without data; if that
-// produces nothing the call fails rather than retrying without end (nothing
-// is lost: the file position has not moved).
+// Gives the parser the next block of the file (starting with the bytes kept
+// from format selection, if any) and returns a front-end result. Only a read
+// that reached the end of the file ends the stream. A read error is reported
+// once the bytes read before it have been handed out: the call that finds
+// the error pending fails with PARSER_ERROR_CHAIN, and the call after it reads
+// again (a host that cleared the stream's error goes on where it stopped).
+// When no block can be allocated the parser gets one call without data; if
+// that produces nothing the call fails rather than retrying without end
+// (nothing is lost: the file position has not moved).
 int32_t read_block(ParserContext *ctx) {
-  GstBuffer *block = gst_buffer_new_and_alloc(kBlockSize);
-  if (!block) {
-    puts("Allocation of new read buffer failed");
-    const int32_t result = ctx->chain(&ctx->output, nullptr);
-    return result == CHAIN_OK && !has_item(&ctx->output) ? CHAIN_ERROR : result;
+  if (ctx->read_failed) {
+    ctx->read_failed = 0;
+    puts("Reading the file failed");
+    return PARSER_ERROR_CHAIN;
   }
-  const size_t got = fread(block->data, 1, kBlockSize, ctx->file);
-  block->size = static_cast<uint32_t>(got);
-  if (got < kBlockSize) ctx->end_of_file = 1;
-  return ctx->chain(&ctx->output, block);
+  int32_t result;
+  if (GstBuffer *block = gst_buffer_new_and_alloc(kBlockSize)) {
+    size_t got = ctx->probed_kept;
+    memcpy(block->data, ctx->probed, got);
+    ctx->probed_kept = 0;
+    got += read_fully(ctx->file, block->data + got, kBlockSize - got);
+    block->size = static_cast<uint32_t>(got);
+    if (got < kBlockSize && feof(ctx->file)) {
+      ctx->end_of_file = 1;
+    } else if (got < kBlockSize) {
+      ctx->read_failed = 1;
+      if (got == 0) {  // nothing to give the parser: report the error now
+        gst_buffer_unref(block);
+        return read_block(ctx);
+      }
+    }
+    result = ctx->chain(&ctx->output, block);
+  } else {
+    puts("Allocation of new read buffer failed");
+    result = ctx->chain(&ctx->output, nullptr);
+    if (result == CHAIN_OK && !has_item(&ctx->output)) result = CHAIN_ERROR;
+  }
+  if (result != CHAIN_OK) {
+    puts("Parsing with newly filled buffer failed");
+    return PARSER_ERROR_CHAIN;
+  }
+  return PARSER_OK;
 }
 
 }  // namespace
@@ -114,7 +155,7 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   auto *ctx = static_cast<ParserContext *>(calloc(1, sizeof(ParserContext)));
   if (!ctx) return;
   ctx->file = file;
-  const FormatDescriptor *format = select_format(video_standard, file);
+  const FormatDescriptor *format = select_format(video_standard, ctx);
   if (!format) {
     free(ctx);
     return;
@@ -168,10 +209,7 @@ int32_t GSTPARSER_BitStrBufFill(ParserContext *context, uint8_t *destination, ui
       info->skipped_frames = output->skipped_frames;
       return PARSER_END_OF_STREAM;
     }
-    if (read_block(context) != CHAIN_OK) {
-      puts("Parsing with newly filled buffer failed");
-      return PARSER_ERROR_CHAIN;
-    }
+    if (const int32_t result = read_block(context); result != PARSER_OK) return result;
   }
 
   context->remaining = context->current->size;

@@ -60,7 +60,10 @@ Status header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
   if (body.size() < kHeaderObjectFields || depth >= kMaxNesting || !body.read_le32(&count) ||
       !body.skip(kHeaderObjectFields - 4))
     return Status::kInvalid;
-  for (uint32_t i = 0; i < count; i++) {
+  // VLC's muxer declares one sub-object more than it writes: sub-objects
+  // that fill the header exactly make it complete, whatever the count says.
+  // A gap too short for an object is still an incomplete object.
+  for (uint32_t i = 0; i < count && body.remaining() != 0; i++) {
     // Every successful walk consumes at least 24 bytes, so a huge count ends
     // with an incomplete object once the bytes run out.
     const Status result = walk_object(w, body, depth + 1);

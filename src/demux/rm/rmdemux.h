@@ -54,7 +54,10 @@ struct RmDemuxState {
   uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
 };
 
+// The exported reset returns a result (always 1); the table's reset has none.
+inline void rm_reset(ParserOutput *output) { (void)gst_rmdemux_reset(output); }
+
 inline constexpr FormatDescriptor kRmFormat =
-    describe<RmDemuxState>("rm", standard_bit(7), nullptr, gst_rmdemux_chain, gst_rmdemux_reset);
+    describe<RmDemuxState>("rm", standard_bit(7), nullptr, gst_rmdemux_chain, rm_reset);
 
 }  // namespace quillar
