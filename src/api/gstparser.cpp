@@ -38,9 +38,10 @@ bool read_probe(ParserContext *ctx, ProbeRead how) {
   const long position = how == ProbeRead::kRestorePosition ? ftell(file) : 0;
   const size_t got = read_fully(file, ctx->probed, kProbeSize);
   const bool sought = position >= 0 && fseek(file, position, SEEK_SET) == 0;
-  if (got < kProbeSize) return false;
-  if (!sought) ctx->probed_kept = kProbeSize;
-  return true;
+  // Kept even when short: a code whose rows include one without a probe
+  // goes on with the file, and must not lose its first bytes.
+  if (!sought) ctx->probed_kept = static_cast<uint32_t>(got);
+  return got == kProbeSize;
 }
 
 // Chooses the format for a video standard, reading the file's first bytes
