@@ -16,19 +16,6 @@
 #include "support/vp6_writer.h"
 #include "support/webp_writer.h"
 
-namespace qtest {
-// The writers' filler bytes, as tests/support/host.cpp makes them.
-Bytes pattern(size_t size, uint32_t seed) {
-  Bytes b(size);
-  uint32_t x = seed * 2654435761u + 12345u;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    b[i] = static_cast<uint8_t>(x >> 16);
-  }
-  return b;
-}
-}  // namespace qtest
-
 namespace {
 
 using namespace qtest;
@@ -276,11 +263,11 @@ int main(int argc, char **argv) {
   format_seeds(8, "avi", "avi", avi_file());
   format_seeds(8, "avi", "regress-avi-skipped-filler", avi_filler_file());
   format_seeds(7, "rm", "rm", rm_file());
-  format_seeds(10, "mkv", "mkv-webm", mkv_webm_file());
-  format_seeds(5, "mkv", "mkv-vc1",
+  format_seeds(10, "matroska", "mkv-webm", mkv_webm_file());
+  format_seeds(5, "matroska", "mkv-vc1",
                mkv_codec_file("V_MS/VFW/FOURCC", concat(Writer().le32(44).le32(176).le32(144).le16(1).le16(24)
                                                             .tag("WMV3").fill(20, 0).take(), {0x4E, 0x29, 0x1A, 0x01})));
-  format_seeds(7, "mkv", "mkv-rv20",
+  format_seeds(7, "matroska", "mkv-rv20",
                mkv_codec_file("V_REAL/RV20", Writer().be32(34).tag("VIDO").tag("RV20").be16(176).be16(144)
                                                  .be16(12).be32(0).be32(15 << 16).be32(0x10000000).be32(0x20100001).take()));
   record_seeds();

@@ -156,7 +156,7 @@ TEST(Mkv, TrackChoiceFollowsTheCode) {
             std::string::npos);
 }
 
-using Driver = ChainDriver<quillar::mkv::MkvState>;
+using Driver = ChainDriver<quillar::mkv::MkvState, quillar::kMatroskaFormat>;
 
 struct ChainRun {
   int32_t result = CHAIN_OK;
@@ -168,7 +168,7 @@ struct ChainRun {
 // Pushes `f` in slices of `slice` bytes with drain calls, as the front end
 // does, until the data ends or the chain refuses.
 ChainRun drive(const Bytes &f, size_t slice, uint32_t standard = 10) {
-  Driver d(quillar::mkv::chain, quillar::mkv::reset);
+  Driver d;
   d.state.standard = standard;
   ChainRun run;
   StdoutCapture quiet;

@@ -132,7 +132,8 @@ Status step(MkvState *s);
 // Prints a refusal: "Matroska: " then the text.
 void report(const char *text);
 
-// The chain and reset (mkvdemux.cpp).
+// The probe, chain and reset (mkvdemux.cpp).
+bool probe(const uint8_t *head);
 int32_t chain(ParserOutput *output, GstBuffer *buffer);
 void reset(ParserOutput *output);
 // The front end tells the demultiplexer which standard the host asked for.
@@ -141,5 +142,7 @@ void set_standard(void *state, uint32_t standard);
 }  // namespace quillar::mkv
 
 namespace quillar {
-extern const FormatDescriptor kMatroskaFormat;
+inline constexpr FormatDescriptor kMatroskaFormat =
+    describe<mkv::MkvState>("matroska", standard_bit(5) | standard_bit(7) | standard_bit(10), mkv::probe,
+                            mkv::chain, mkv::reset, mkv::set_standard);
 }
