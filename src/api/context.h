@@ -6,6 +6,7 @@
 
 #include "demux/asf/gstasfdemux.h"
 #include "demux/avi/gstavidemux.h"
+#include "demux/flv/flvdemux.h"
 #include "demux/rm/rmdemux.h"
 #include "parsers/ivf/gstivfparse.h"
 #include "parsers/rcv/rcvparse.h"
@@ -26,6 +27,7 @@ union ParserStorage {
   AviDemuxState avi;
   AsfDemuxState asf;
   RmDemuxState rm;
+  flv::FlvDemuxState flv;
 };
 
 }  // namespace quillar

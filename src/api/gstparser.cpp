@@ -38,6 +38,21 @@ constexpr FormatParser kAsf = {gst_asf_demux_chain, gst_asf_demux_reset_wrapper,
                                bind_state<quillar::AsfDemuxState, &ParserStorage::asf>};
 constexpr FormatParser kRm = {gst_rmdemux_chain, gst_rmdemux_reset,
                               bind_state<quillar::RmDemuxState, &ParserStorage::rm>};
+constexpr FormatParser kFlv = {quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset,
+                               bind_state<quillar::flv::FlvDemuxState, &ParserStorage::flv>};
+
+// Code 9: an FLV file, else a size-prefixed VP6 stream as always. A stream
+// that cannot tell its position (a pipe) is not read here, so that no byte
+// of a VP6 stream is lost; a file too short for the probe, or one that
+// cannot seek back after it, is read as VP6.
+const FormatParser *select_vp6(FILE *file) {
+  const long position = ftell(file);
+  if (position < 0) return &kVp6;
+  uint8_t head[quillar::kProbeSize] = {};
+  const size_t got = fread(head, 1, sizeof head, file);
+  if (fseek(file, position, SEEK_SET) != 0 || got < sizeof head) return &kVp6;
+  return kFlvFormat.probe(head) ? &kFlv : &kVp6;
+}
 
 // Chooses the parser for a video standard, reading the file's first bytes
 // where the code leaves a choice. Prints the reason and returns NULL when
@@ -59,7 +74,7 @@ const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
     case VIDEO_STANDARD_AVI:
       return &kAvi;
     case VIDEO_STANDARD_VP6:
-      return &kVp6;
+      return select_vp6(file);
     case VIDEO_STANDARD_VP8: {
       char magic[5] = {0, 0, 0, 0, 0};
       const size_t got = fread(magic, 1, 4, file);
