@@ -29,6 +29,7 @@ Pair select(quillar::ParserStorage *s, ParserOutput *out) {
 #define QFUZZ_AVI 5
 #define QFUZZ_ASF 6
 #define QFUZZ_RM 7
+#define QFUZZ_FLV 8
 #if QFUZZ_PARSER == QFUZZ_IVF
   return bind(&s->ivf, out, gst_ivf_parse_chain, gst_ivf_parse_reset);
 #elif QFUZZ_PARSER == QFUZZ_VP6
@@ -41,8 +42,10 @@ Pair select(quillar::ParserStorage *s, ParserOutput *out) {
   return bind(&s->avi, out, gst_avi_demux_chain, gst_avi_demux_reset_wrapper);
 #elif QFUZZ_PARSER == QFUZZ_ASF
   return bind(&s->asf, out, gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
-#else
+#elif QFUZZ_PARSER == QFUZZ_RM
   return bind(&s->rm, out, gst_rmdemux_chain, gst_rmdemux_reset);
+#else
+  return bind(&s->flv, out, quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset);
 #endif
 }
 
