@@ -113,4 +113,16 @@ TEST_F(FlvInterop, FfmpegsH263FileGivesNoItems) {
   EXPECT_EQ(r.end_skipped, 0u);
 }
 
+// The host tool tells FLV by its signature and shows the same frames and
+// skipped-frame count as for the size-prefixed VP6 sample.
+TEST(FlvTool, DetectsFlvAndGivesTheVp6SamplesFrames) {
+  const std::string dir = std::string(QUILLAR_SOURCE_DIR) + "/samples/";
+  std::string out;
+  ASSERT_EQ(run_command(std::string(QUILLAR_TOOL_COMMAND) + " " + dir + "filler-vp6.flv", &out), 0) << out;
+  EXPECT_NE(out.find("FLV, video standard 9"), std::string::npos) << out;
+  EXPECT_NE(out.find("10 items (10 frames, 0 codec), 20411 bytes, 3 skipped frames, end of stream"),
+            std::string::npos)
+      << out;
+}
+
 }  // namespace

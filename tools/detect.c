@@ -19,6 +19,8 @@ uint32_t detect_standard(const uint8_t *head, size_t size, const char **format) 
     name = "ASF", code = 5;
   } else if (size >= 4 && memcmp(head, ".RMF", 4) == 0) {
     name = "RealMedia", code = 7;
+  } else if (size >= 4 && memcmp(head, "FLV\x01", 4) == 0) {
+    name = "FLV", code = 9;
   } else if (size >= 4 && head[3] == 0xC5) {
     name = "RCV", code = 5;
   }
@@ -31,7 +33,7 @@ static const struct {
   uint32_t code;
 } k_names[] = {{"vc1", 5},  {"vc-1", 5}, {"rcv", 5},       {"asf", 5},  {"wmv", 5},
                {"rm", 7},   {"rv", 7},   {"realvideo", 7}, {"realmedia", 7},
-               {"avi", 8},  {"vp6", 9},  {"vp8", 10},      {"ivf", 10}, {"webp", 10}};
+               {"avi", 8},  {"vp6", 9},  {"vp8", 10},      {"ivf", 10}, {"webp", 10}, {"flv", 9}};
 
 uint32_t parse_standard(const char *text) {
   for (size_t i = 0; i < sizeof k_names / sizeof k_names[0]; i++)
@@ -47,7 +49,7 @@ const char *standard_name(uint32_t code) {
     case 5: return "VC-1 (RCV or ASF)";
     case 7: return "RealVideo (RealMedia)";
     case 8: return "AVI";
-    case 9: return "VP6 (size-prefixed)";
+    case 9: return "VP6 (size-prefixed or FLV)";
     case 10: return "VP8 (IVF or WebP)";
     default: return "unsupported";
   }
