@@ -51,7 +51,8 @@ TEST_F(FlvInterop, WrittenFilesMatchFfprobe) {
   uint32_t time = 0xFFFF00;
   for (uint32_t i = 0; i < 6; i++) {
     flv.video(flv_vp6(pattern(sizes[i], i), i % 3 == 0 ? 1 : 2, 0x0F), time);
-    if (i == 1) flv.script(Writer().u8(2).be16(6).raw("onCue!", 6).u8(12).be32(30000).fill(30000, 'x').take());
+    if (i == 1)  // a long string value
+      flv.script(Writer().u8(2).be16(6).raw("onCue!", 6).u8(12).be32(30000).fill(30000, 'x').take());
     if (i == 2) flv.video({0x54, 0x00}, time);
     if (i == 3) flv.video({0x24}, time);
     flv.audio(flv_audio(pattern(512, 40 + i)), time);

@@ -68,7 +68,8 @@ struct FlvWriter {
   FlvWriter &tag(const FlvTag &t) {
     w.u8(t.type).be24(t.data_size == ~0u ? static_cast<uint32_t>(t.data.size()) : t.data_size);
     w.be24(t.time_ms & 0xFFFFFF).u8(t.time_ms >> 24).be24(t.stream_id).bytes(t.data);
-    w.be32(t.back_pointer == ~0ull ? static_cast<uint32_t>(11 + t.data.size()) : static_cast<uint32_t>(t.back_pointer));
+    const uint64_t back = t.back_pointer == ~0ull ? 11 + t.data.size() : t.back_pointer;
+    w.be32(static_cast<uint32_t>(back));
     return *this;
   }
   FlvWriter &video(const Bytes &data, uint32_t time_ms = 0) { return tag({9, data, time_ms}); }

@@ -32,7 +32,8 @@ void skip_rest_of_tag(FlvDemuxState *s, uint32_t left) {
 Status read_file_header(FlvDemuxState *s) {
   if (gst_adapter_available(s->adapter) < kFileHeaderSize) return Status::kNeedMoreData;
   uint32_t data_offset = 0;
-  const Status st = parse_file_header(gst_adapter_peek(s->adapter, kFileHeaderSize), kFileHeaderSize, &data_offset);
+  const uint8_t *bytes = gst_adapter_peek(s->adapter, kFileHeaderSize);
+  const Status st = parse_file_header(bytes, kFileHeaderSize, &data_offset);
   // The peek fails only when the header spans blocks and cannot be assembled.
   if (st == Status::kNeedMoreData) return Status::kNoMemory;
   if (st != Status::kOk) return st;
