@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Uses an installed Quillar the ways an integrator does, and checks that the
 # programs built against it count the frames of samples/testsrc-vp8.ivf:
 #   - `cmake --install build/default` into a scratch prefix;
@@ -68,18 +69,33 @@ check_tree() {
 }
 
 # The README quotes examples/minimal_host.c whole; the quote must not drift.
-awk '/^```c$/ { inside = 1; first = 1; next }
+# (The quote is the C block whose first or second line, after the licence
+# line, opens the example's description.)
+awk '/^```c$/ { inside = 1; n = 0; keep = 0; next }
      inside && /^```$/ { if (keep) exit; inside = 0; next }
-     inside { if (first) keep = ($0 ~ /^\/\* A complete minimal decoder host/); first = 0; if (keep) print }' \
+     inside { n++
+              if (n <= 2 && $0 ~ /^\/\* A complete minimal decoder host/) keep = 1
+              if (n == 1) { held = $0; next }
+              if (n == 2 && keep) print held
+              if (keep) print }' \
   README.md >"$work/readme-example.c"
 diff -u examples/minimal_host.c "$work/readme-example.c" >&2 ||
   fail "README.md does not quote examples/minimal_host.c as it stands"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
 
-# 1. cmake --install (every component) into a prefix.
+# 1. cmake --install (every component) into a prefix. The package workflow
+# configures build/default without the tool's RUNPATH; the default preset
+# puts it back.
+cmake --preset default >/dev/null && cmake --build --preset default --target quillar >/dev/null
 cmake --install build/default --prefix "$work/prefix" >/dev/null
 check_tree install "$work/prefix" "" "$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=lib\///p' build/default/CMakeCache.txt)"
+# The installed tool finds its library through its $ORIGIN RUNPATH, also
+# once the tree has moved; the packaged one has no RUNPATH.
+mv "$work/prefix" "$work/moved"
+env -u LD_LIBRARY_PATH "$work/moved/bin/quillar" -q "$sample" >/dev/null ||
+  fail "the installed quillar does not run from a moved tree without LD_LIBRARY_PATH"
+[ -f "$work/moved/share/man/man1/quillar.1.gz" ] || fail "no share/man/man1/quillar.1.gz installed"
 
 # 2./3. The packages, unpacked.
 for arch in amd64 arm64; do
@@ -90,5 +106,7 @@ for arch in amd64 arm64; do
     [ -f "$deb" ] || fail "no $deb"
     dpkg-deb -x "$deb" "$work/deb-$arch"
   done
+  ! readelf -d "$work/deb-$arch/usr/bin/quillar" | grep -qE "RPATH|RUNPATH" ||
+    fail "the $arch package's quillar has an RPATH or RUNPATH"
   check_tree "deb-$arch" "$work/deb-$arch" /usr "$triplet"
 done

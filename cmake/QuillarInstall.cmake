@@ -1,8 +1,11 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # What `cmake --install` puts under the prefix, by component:
 #   runtime      lib/<multiarch>/libQuillar.so.<version> and its SONAME link
 #   development  include/quillar/*.h, the libQuillar.so link, quillar.pc and
 #                the CMake package (find_package(Quillar) -> Quillar::Quillar)
 #   tools        bin/quillar, the command-line host
+#   licence      share/doc/Quillar/LICENSE (the Debian packages carry the
+#                licence in their own copyright files instead)
 include(CMakePackageConfigHelpers)
 
 install(TARGETS Quillar EXPORT QuillarTargets
@@ -44,3 +47,5 @@ endforeach()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/quillar.pc.in ${PROJECT_BINARY_DIR}/quillar.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/quillar.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)

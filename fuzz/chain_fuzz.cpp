@@ -43,7 +43,8 @@ Pair select(quillar::ParserStorage *s, ParserOutput *out) {
 #elif QFUZZ_PARSER == QFUZZ_ASF
   return bind(&s->asf, out, gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
 #elif QFUZZ_PARSER == QFUZZ_RM
-  return bind(&s->rm, out, gst_rmdemux_chain, gst_rmdemux_reset);
+  return bind(&s->rm, out, gst_rmdemux_chain,
+              [](ParserOutput *o) { gst_rmdemux_reset(o); });
 #else
   return bind(&s->flv, out, quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset);
 #endif

@@ -205,6 +205,24 @@ TEST(AsfDemux, RefusedHeaders) {
   EXPECT_TRUE(r.items.empty());
 }
 
+// VLC's muxer declares one sub-object more than the header holds. Objects
+// that fill the header exactly complete it whatever the count says; bytes too
+// few for another object are still an incomplete object.
+TEST(AsfDemux, AHeaderCountTooHighIsCompleteWhenTheObjectsFillTheHeader) {
+  for (uint32_t extra : {1u, 1000u}) {
+    AsfFile f;
+    f.header_objects = asf_usual_header(256, kCodec);
+    f.header_count = static_cast<int64_t>(f.header_objects.size() + extra);
+    f.packets.push_back(asf_packet(256, layout(false), {{1, 0, 0, 5, 8, pattern(5, 1)}}));
+    expect_items(run_host_all_capacities(f.build(), 5), kCodec, {pattern(5, 1)}, "count too high by " + std::to_string(extra));
+    for (size_t gap : {1, 23}) {
+      f.header_objects.push_back(Bytes(gap, 0));
+      EXPECT_EQ(run_host(f.build(), 5, 4096).end, PARSER_ERROR_CHAIN) << "a gap of " << gap;
+      f.header_objects.pop_back();
+    }
+  }
+}
+
 TEST(AsfDemux, PacketsThatFailToParseAreSkippedAndCounted) {
   AsfFile f;
   f.packet_size = 256;

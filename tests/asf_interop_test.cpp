@@ -170,4 +170,15 @@ TEST_F(AsfInterop, BundledSampleMatchesFfprobe) {
   expect_matches(std::string(QUILLAR_SOURCE_DIR) + "/samples/testsrc-wmv2-wmav2.wmv", kAll);
 }
 
+// Written by VLC's ASF muxer, whose header declares one sub-object more than
+// it holds (6 for 5).
+TEST_F(AsfInterop, VlcWrittenSampleMatchesFfprobe) {
+  QTEST_REQUIRE_FFMPEG();
+  const std::string f = std::string(QUILLAR_SOURCE_DIR) + "/samples/vlc-wmv2-wma2.wmv";
+  const Bytes file = read_bytes(f);
+  ASSERT_GT(file.size(), 30u);
+  EXPECT_EQ(le32_at(file, 24), 6u) << "the sample should keep VLC's header count";
+  expect_matches(f, kAll);
+}
+
 }  // namespace

@@ -64,12 +64,12 @@ TEST(FramerSamples, HostToolShowsCodecConfigAndSkippedFrames) {
   EXPECT_NE(out.find("RCV, video standard 5"), std::string::npos) << out;
   EXPECT_NE(out.find("       0  codec           4        0  "), std::string::npos) << out;
   EXPECT_NE(out.find("codec configuration: 176x144 (width x height)"), std::string::npos) << out;
-  EXPECT_NE(out.find("12 items (11 frames, 1 codec), 17555 bytes, 1 skipped frames, end of stream, "
+  EXPECT_NE(out.find("12 items (11 frames, 1 codec), 17555 bytes, 1 skipped frame, end of stream, "
                      "coded size 176x144"),
             std::string::npos)
       << out;
   EXPECT_NE(out.find("       3  frame       12000        2  "), std::string::npos) << out;
-  EXPECT_NE(out.find("          end of stream: 1 skipped frames\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("          end of stream: 1 skipped frame\n"), std::string::npos) << out;
   EXPECT_NE(out.find("10 items (10 frames, 0 codec), 20411 bytes, 3 skipped frames"), std::string::npos)
       << out;
 }

@@ -19,6 +19,12 @@
  * closes it), its destination buffer and the records it passes in. The
  * context belongs to the library from Initialise to Deinitialise.
  *
+ * Streams: the file may be a pipe, a socket, a terminal or standard input as
+ * well as a regular file; every format gives the same items from either.
+ * Reads interrupted by a signal (EINTR) are resumed. Only a read that meets
+ * the end of the file ends the stream; a read error is reported as
+ * PARSER_ERROR_CHAIN (below) and the FILE's error indicator is left set.
+ *
  * Diagnostics: the library prints fixed English texts on standard output
  * (puts/printf). Hosts that need a clean standard output redirect it.
  *
@@ -47,8 +53,9 @@ enum {
 enum {
   PARSER_OK = 0,
   PARSER_ERROR_CHAIN = 3,      /* the format parser rejected the data or
-                                  ran out of memory; calling again continues
-                                  with what it already holds */
+                                  ran out of memory, or reading the file
+                                  failed; calling again continues with what
+                                  it already holds */
   PARSER_ERROR_PARAMETER = 11, /* a required pointer is NULL */
   PARSER_END_OF_STREAM = 12,   /* file exhausted, nothing left to hand out */
   PARSER_ERROR_NOT_READY = 15  /* codec configuration not known yet */
@@ -83,9 +90,11 @@ typedef struct ParserContext ParserContext;
 
 /* Chooses a parser for `video_standard` (looking at the file's first bytes
  * for codes 5 and 10) and stores a new context at *context_out, or NULL when
- * the code is not supported, the file is too short or unseekable, the
- * signature is not recognised, or memory runs out. Code 5 leaves the file
- * position where it was; code 10 leaves it at offset 0. A NULL context_out or
+ * the code is not supported, the file is too short, the signature is not
+ * recognised, or memory runs out. On a seekable file code 5 leaves the file
+ * position where it was and code 10 leaves it at offset 0; on a stream that
+ * cannot seek the 4 bytes read to choose are kept and parsed as the start of
+ * the stream. A NULL context_out or
  * file does nothing (and stores nothing, or NULL). */
 QUILLAR_API void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard,
                                       FILE *file);
@@ -95,7 +104,12 @@ QUILLAR_API void GSTPARSER_Initialise(ParserContext **context_out, uint32_t vide
  * PARSER_END_OF_STREAM (only info->skipped_frames written),
  * PARSER_ERROR_CHAIN (info not written; the host may call again), or
  * PARSER_ERROR_PARAMETER when context, destination, capacity or info is
- * NULL. A capacity of 0 is allowed: nothing is copied. */
+ * NULL. A capacity of 0 is allowed: nothing is copied.
+ * When reading the file fails (other than EINTR), the items made from the
+ * bytes read before the failure are handed out first; then one call returns
+ * PARSER_ERROR_CHAIN and prints "Reading the file failed". The next call
+ * reads again, so a host that clears the error (clearerr) and calls again
+ * goes on where the stream stopped, losing nothing. */
 QUILLAR_API int32_t GSTPARSER_BitStrBufFill(ParserContext *context, uint8_t *destination,
                                             uint32_t *capacity, BitStrBufInfo *info);
 

@@ -63,7 +63,8 @@ QUILLAR_API int32_t gst_asf_demux_chain(ParserOutput *output, GstBuffer *buffer)
 QUILLAR_API void gst_asf_demux_reset_wrapper(ParserOutput *output);
 /* RealMedia: code 7. */
 QUILLAR_API int32_t gst_rmdemux_chain(ParserOutput *output, GstBuffer *buffer);
-QUILLAR_API void gst_rmdemux_reset(ParserOutput *output);
+/* Unlike the other resets it returns a result: always 1. */
+QUILLAR_API int gst_rmdemux_reset(ParserOutput *output);
 
 QUILLAR_END_DECLS
 

@@ -8,6 +8,7 @@
 #include "demux/avi/gstavidemux.h"
 #include "demux/flv/flvdemux.h"
 #include "demux/rm/rmdemux.h"
+#include "format/format.h"
 #include "parsers/ivf/gstivfparse.h"
 #include "parsers/rcv/rcvparse.h"
 #include "parsers/vp6/vp6parse.h"
@@ -36,13 +37,18 @@ struct ParserContext {
   uint64_t remaining;           // bytes of current not yet handed out
   uint64_t read_offset;         // bytes of current already handed out
   GstBuffer *current;           // item being handed out (one reference)
-  uint32_t end_of_file;         // a block read came back short
+  uint32_t end_of_file;         // a block read met the end of the file
   uint32_t codec_config_ready;  // the codec-data item has been taken
   FILE *file;                   // the host's stream; never closed here
   ParserOutput output;          // shared with the selected parser
   ParserChainFunc chain;
   ParserResetFunc reset;
   quillar::ParserStorage parser_storage;
+  // On a stream that cannot seek, the bytes read for format selection: the
+  // start of the first block.
+  uint8_t probed[quillar::kProbeSize];
+  uint32_t probed_kept;
+  uint32_t read_failed;         // a block read failed; reported once, then retried
 };
 
 static_assert(offsetof(ParserContext, remaining) == 0);

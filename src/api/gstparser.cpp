@@ -1,5 +1,6 @@
 // The host-facing front end: format selection, the read-and-hand-out loop,
 // codec configuration and teardown.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,7 @@ namespace {
 
 constexpr uint32_t kBlockSize = 8192;
 
+using quillar::kProbeSize;
 using quillar::ParserStorage;
 
 struct FormatParser {
@@ -36,49 +38,61 @@ constexpr FormatParser kAvi = {gst_avi_demux_chain, gst_avi_demux_reset_wrapper,
                                bind_state<quillar::AviDemuxState, &ParserStorage::avi>};
 constexpr FormatParser kAsf = {gst_asf_demux_chain, gst_asf_demux_reset_wrapper,
                                bind_state<quillar::AsfDemuxState, &ParserStorage::asf>};
-constexpr FormatParser kRm = {gst_rmdemux_chain, gst_rmdemux_reset,
+// The RealMedia reset returns a result (always 1), which the front end ignores.
+constexpr FormatParser kRm = {gst_rmdemux_chain, [](ParserOutput *output) { gst_rmdemux_reset(output); },
                               bind_state<quillar::RmDemuxState, &ParserStorage::rm>};
 constexpr FormatParser kFlv = {quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset,
                                bind_state<quillar::flv::FlvDemuxState, &ParserStorage::flv>};
 
-// Code 9: an FLV file, else a size-prefixed VP6 stream as always. A stream
-// that cannot tell its position (a pipe) is not read here, so that no byte
-// of a VP6 stream is lost; a file too short for the probe, or one that
-// cannot seek back after it, is read as VP6.
-const FormatParser *select_vp6(FILE *file) {
-  const long position = ftell(file);
-  if (position < 0) return &kVp6;
-  uint8_t head[quillar::kProbeSize] = {};
-  const size_t got = fread(head, 1, sizeof head, file);
-  if (fseek(file, position, SEEK_SET) != 0 || got < sizeof head) return &kVp6;
-  return kFlvFormat.probe(head) ? &kFlv : &kVp6;
+// Reads up to n bytes. A read that a signal interrupted (EINTR) is resumed;
+// a short count means the end of the file or a read error (feof/ferror).
+size_t read_fully(FILE *file, uint8_t *data, size_t n) {
+  size_t got = 0;
+  for (;;) {
+    errno = 0;
+    got += fread(data + got, 1, n - got, file);
+    if (got == n || !ferror(file) || errno != EINTR) return got;
+    clearerr(file);
+  }
+}
+
+// Reads the first kProbeSize bytes for format selection, then seeks back: to
+// where the file was (VC-1, VP6) or to offset 0 (VP8). On a stream that cannot
+// seek (a pipe, a socket, a terminal) the bytes read are kept as the start of
+// the first block instead. False when the bytes cannot be read, or cannot be
+// given back on a seekable file.
+bool read_probe(ParserContext *ctx, bool restore_position) {
+  FILE *file = ctx->file;
+  const long position = restore_position ? ftell(file) : 0;
+  const size_t got = read_fully(file, ctx->probed, kProbeSize);
+  const bool sought = position >= 0 && fseek(file, position, SEEK_SET) == 0;
+  if (!sought) ctx->probed_kept = static_cast<uint32_t>(got);
+  return got == kProbeSize;
 }
 
 // Chooses the parser for a video standard, reading the file's first bytes
 // where the code leaves a choice. Prints the reason and returns NULL when
 // none applies.
-const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
+const FormatParser *select_parser(uint32_t video_standard, ParserContext *ctx) {
+  const uint8_t *magic = ctx->probed;
   switch (video_standard) {
-    case VIDEO_STANDARD_VC1: {
-      const long position = ftell(file);
-      uint8_t magic[4] = {0, 0, 0, 0};
-      const size_t got = fread(magic, 1, 4, file);
-      if (position < 0 || fseek(file, position, SEEK_SET) != 0 || got < 4) {
+    case VIDEO_STANDARD_VC1:
+      if (!read_probe(ctx, true)) {
         puts("Cannot determinate VC1 file format");
         return nullptr;
       }
       return magic[3] == 0xC5 ? &kRcv : &kAsf;
-    }
     case VIDEO_STANDARD_REALVIDEO:
       return &kRm;
     case VIDEO_STANDARD_AVI:
       return &kAvi;
     case VIDEO_STANDARD_VP6:
-      return select_vp6(file);
-    case VIDEO_STANDARD_VP8: {
-      char magic[5] = {0, 0, 0, 0, 0};
-      const size_t got = fread(magic, 1, 4, file);
-      if (fseek(file, 0, SEEK_SET) != 0 || got < 4) {
+      // An FLV file, else a size-prefixed VP6 stream as always: also a file
+      // too short for the probe or one that cannot be put back (the bytes
+      // read from a pipe are kept for the parser either way).
+      return read_probe(ctx, true) && kFlvFormat.probe(magic) ? &kFlv : &kVp6;
+    case VIDEO_STANDARD_VP8:
+      if (!read_probe(ctx, false)) {
         puts("Cannot determinate VP8 file format");
         return nullptr;
       }
@@ -86,7 +100,6 @@ const FormatParser *select_parser(uint32_t video_standard, FILE *file) {
       if (memcmp(magic, "RIFF", 4) == 0) return &kWebp;
       puts("Cannot determinate VP8 file format");
       return nullptr;
-    }
     default:
       puts("Video standard not supported by parser");
       return nullptr;
@@ -116,21 +129,48 @@ void hand_out(ParserContext *ctx, uint8_t *destination, uint32_t capacity, BitSt
 
 bool has_item(const ParserOutput *output) { return output->frames || output->codec_data; }
 
-// Gives the parser the next block of the file. Returns the chain result. When
-// no block can be allocated the parser gets one call without data; if that
-// produces nothing the call fails rather than retrying without end (nothing
-// is lost: the file position has not moved).
+// Gives the parser the next block of the file (starting with the bytes kept
+// from format selection, if any) and returns a front-end result. Only a read
+// that reached the end of the file ends the stream. A read error is reported
+// once the bytes read before it have been handed out: the call that finds
+// the error pending fails with PARSER_ERROR_CHAIN, and the call after it reads
+// again (a host that cleared the stream's error goes on where it stopped).
+// When no block can be allocated the parser gets one call without data; if
+// that produces nothing the call fails rather than retrying without end
+// (nothing is lost: the file position has not moved).
 int32_t read_block(ParserContext *ctx) {
-  GstBuffer *block = gst_buffer_new_and_alloc(kBlockSize);
-  if (!block) {
-    puts("Allocation of new read buffer failed");
-    const int32_t result = ctx->chain(&ctx->output, nullptr);
-    return result == CHAIN_OK && !has_item(&ctx->output) ? CHAIN_ERROR : result;
+  if (ctx->read_failed) {
+    ctx->read_failed = 0;
+    puts("Reading the file failed");
+    return PARSER_ERROR_CHAIN;
   }
-  const size_t got = fread(block->data, 1, kBlockSize, ctx->file);
-  block->size = static_cast<uint32_t>(got);
-  if (got < kBlockSize) ctx->end_of_file = 1;
-  return ctx->chain(&ctx->output, block);
+  int32_t result;
+  if (GstBuffer *block = gst_buffer_new_and_alloc(kBlockSize)) {
+    size_t got = ctx->probed_kept;
+    memcpy(block->data, ctx->probed, got);
+    ctx->probed_kept = 0;
+    got += read_fully(ctx->file, block->data + got, kBlockSize - got);
+    block->size = static_cast<uint32_t>(got);
+    if (got < kBlockSize && feof(ctx->file)) {
+      ctx->end_of_file = 1;
+    } else if (got < kBlockSize) {
+      ctx->read_failed = 1;
+      if (got == 0) {  // nothing to give the parser: report the error now
+        gst_buffer_unref(block);
+        return read_block(ctx);
+      }
+    }
+    result = ctx->chain(&ctx->output, block);
+  } else {
+    puts("Allocation of new read buffer failed");
+    result = ctx->chain(&ctx->output, nullptr);
+    if (result == CHAIN_OK && !has_item(&ctx->output)) result = CHAIN_ERROR;
+  }
+  if (result != CHAIN_OK) {
+    puts("Parsing with newly filled buffer failed");
+    return PARSER_ERROR_CHAIN;
+  }
+  return PARSER_OK;
 }
 
 }  // namespace
@@ -147,7 +187,7 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   auto *ctx = static_cast<ParserContext *>(calloc(1, sizeof(ParserContext)));
   if (!ctx) return;
   ctx->file = file;
-  const FormatParser *parser = select_parser(video_standard, file);
+  const FormatParser *parser = select_parser(video_standard, ctx);
   if (!parser) {
     free(ctx);
     return;
@@ -201,10 +241,7 @@ int32_t GSTPARSER_BitStrBufFill(ParserContext *context, uint8_t *destination, ui
       info->skipped_frames = output->skipped_frames;
       return PARSER_END_OF_STREAM;
     }
-    if (read_block(context) != CHAIN_OK) {
-      puts("Parsing with newly filled buffer failed");
-      return PARSER_ERROR_CHAIN;
-    }
+    if (const int32_t result = read_block(context); result != PARSER_OK) return result;
   }
 
   context->remaining = context->current->size;

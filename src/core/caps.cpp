@@ -1,7 +1,19 @@
 // Caps and structures: reference-counted containers with no real content.
+// Caps counts are atomic: static caps are process-wide, so threads of the
+// host reference the same caps at once.
+#include <atomic>
 #include <cstdlib>
 
 #include "quillar/gstcaps.h"
+
+namespace {
+
+using Count = std::atomic_ref<guint32>;
+using ArraySlot = std::atomic_ref<GPtrArray *>;
+static_assert(Count::is_always_lock_free && ArraySlot::is_always_lock_free);
+static_assert(alignof(GstCaps) >= ArraySlot::required_alignment);
+
+}  // namespace
 
 extern "C" {
 
@@ -18,15 +30,20 @@ GstCaps *gst_caps_new_empty(void) {
 }
 
 GstCaps *gst_caps_ref(GstCaps *caps) {
-  if (caps) caps->refcount++;
+  if (caps) Count(caps->refcount).fetch_add(1, std::memory_order_relaxed);
   return caps;
 }
 
 void gst_caps_unref(GstCaps *caps) {
   // A count of 0 means caps that were never set up (unused static caps) or
   // were already released: dropping it further would free static storage.
-  if (!caps || caps->refcount == 0) return;
-  if (--caps->refcount == 0) _gst_caps_free(caps);
+  if (!caps) return;
+  Count count(caps->refcount);
+  guint32 seen = count.load(std::memory_order_relaxed);
+  do {
+    if (seen == 0) return;
+  } while (!count.compare_exchange_weak(seen, seen - 1, std::memory_order_acq_rel));
+  if (seen == 1) _gst_caps_free(caps);
 }
 
 void _gst_caps_free(GstCaps *caps) {
@@ -62,11 +79,22 @@ gboolean gst_caps_is_fixed(const GstCaps *caps) {
 GstCaps *gst_static_caps_get(GstStaticCaps *static_caps) {
   if (!static_caps) return nullptr;
   GstCaps *caps = &static_caps->caps;
-  if (caps->refcount == 0) {
+  Count count(caps->refcount);
+  if (count.load(std::memory_order_acquire) == 0) {
+    // First use, possibly in several threads at once: one array is
+    // installed (the others are dropped), and the count goes from 0 to 1
+    // exactly once, so every call adds exactly one reference.
     if (!static_caps->string) return nullptr;
-    caps->structures = g_ptr_array_new();
-    if (!caps->structures) return nullptr;
-    caps->refcount = 1;  // the static caps' own reference, never dropped
+    ArraySlot structures(caps->structures);
+    if (!structures.load(std::memory_order_acquire)) {
+      GPtrArray *fresh = g_ptr_array_new();
+      if (!fresh) return nullptr;
+      GPtrArray *none = nullptr;
+      if (!structures.compare_exchange_strong(none, fresh, std::memory_order_acq_rel))
+        g_ptr_array_free(fresh, 1);
+    }
+    guint32 unset = 0;
+    count.compare_exchange_strong(unset, 1, std::memory_order_acq_rel);  // the static caps' own reference, never dropped
   }
   return gst_caps_ref(caps);
 }

@@ -1,14 +1,21 @@
-// Type registration: it only hands out numbers.
+// Type registration: it only hands out numbers. The slots are shared by
+// every thread of the host, so they are lock-free atomics (constant-
+// initialised: no guard, nothing beyond the C library).
+#include <atomic>
+
 #include "quillar/gstadapter.h"
 #include "quillar/gsttype.h"
 
 namespace {
 
+using TypeSlot = std::atomic<GType>;
+static_assert(TypeSlot::is_always_lock_free);
+
 // The process-wide slots, all 0 at load.
-GType next_pointer_type = 0;
-GType static_caps_type = 0;
-GType static_pad_template_type = 0;
-GType adapter_type = 0;
+constinit TypeSlot next_pointer_type{0};
+constinit TypeSlot static_caps_type{0};
+constinit TypeSlot static_pad_template_type{0};
+constinit TypeSlot adapter_type{0};
 
 constexpr GType kAdapterParentType = 80;
 
@@ -22,9 +29,15 @@ struct AdapterClass {
 void adapter_class_init(gpointer, gpointer) {}
 void adapter_init(gpointer, gpointer) {}
 
-GType cached_pointer_type(GType *cache, const gchar *name) {
-  if (*cache == 0) *cache = g_pointer_type_register_static(name);
-  return *cache;
+// Threads that find the cache empty at the same time each register a number;
+// the first to store its number wins and every thread returns that one. A 0
+// (the very first number of the process) is returned but not cached.
+GType cached_pointer_type(TypeSlot *cache, const gchar *name) {
+  GType cached = cache->load(std::memory_order_acquire);
+  if (cached != 0) return cached;
+  const GType fresh = g_pointer_type_register_static(name);
+  if (fresh == 0) return 0;
+  return cache->compare_exchange_strong(cached, fresh, std::memory_order_acq_rel) ? fresh : cached;
 }
 
 }  // namespace
@@ -49,7 +62,7 @@ gpointer g_type_class_peek_parent(gpointer g_class) {
 
 GType g_pointer_type_register_static(const gchar *name) {
   (void)name;
-  return next_pointer_type++;
+  return next_pointer_type.fetch_add(1, std::memory_order_relaxed);
 }
 
 GType gst_static_caps_get_type(void) {
@@ -61,10 +74,11 @@ GType gst_static_pad_template_get_type(void) {
 }
 
 GType gst_adapter_get_type(void) {
-  adapter_type = gst_type_register_static_full(
+  const GType type = gst_type_register_static_full(
       kAdapterParentType, "GstAdapter", sizeof(AdapterClass), nullptr, nullptr,
       adapter_class_init, nullptr, nullptr, sizeof(GstAdapter), 0, adapter_init, nullptr, 0);
-  return adapter_type;
+  adapter_type.store(type, std::memory_order_relaxed);
+  return type;
 }
 
 }  // extern "C"

@@ -1,13 +1,56 @@
-# Checks the built shared library: its dynamic symbols are exactly the names
-# listed in abi/exports/*.txt, and it needs nothing but the C library.
+# Checks the built shared library: its dynamic symbols are exactly the
+# functions and data that the public headers declare with QUILLAR_API, and
+# exactly the names listed in abi/exports/*.txt (the source of the version
+# script); and it needs nothing but the C library.
 file(GLOB lists ${EXPORT_LISTS_DIR}/*.txt)
-set(expected "")
+set(listed "")
 foreach(f IN LISTS lists)
   file(STRINGS ${f} names REGEX "^[A-Za-z_][A-Za-z0-9_]*$")
-  list(APPEND expected ${names})
+  list(APPEND listed ${names})
 endforeach()
-list(SORT expected)
-list(REMOVE_DUPLICATES expected)
+list(SORT listed)
+list(REMOVE_DUPLICATES listed)
+
+# The headers' declarations, read through the preprocessor (so comments and
+# conditionals count as the compiler sees them), with the export macro
+# turned into a marker that starts each exported declaration (export.h, which
+# defines it, is held back).
+file(GLOB headers ${INCLUDE_DIR}/quillar/*.h)
+file(MAKE_DIRECTORY ${WORK_DIR})
+set(all_headers "")
+foreach(h IN LISTS headers)
+  get_filename_component(name ${h} NAME)
+  string(APPEND all_headers "#include <quillar/${name}>\n")
+endforeach()
+file(WRITE ${WORK_DIR}/all_headers.c "${all_headers}")
+execute_process(COMMAND ${CC} -E -P -DQUILLAR_EXPORT_H -DQUILLAR_API=QUILLAR_EXPORTED_DECLARATION
+                        -DQUILLAR_BEGIN_DECLS= -DQUILLAR_END_DECLS= -I${INCLUDE_DIR}
+                        ${WORK_DIR}/all_headers.c
+                OUTPUT_VARIABLE preprocessed RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot preprocess the public headers:\n${err}")
+endif()
+# (Brackets would group list elements in CMake: they become angle brackets.)
+string(REPLACE "[" "<" preprocessed "${preprocessed}")
+string(REPLACE "]" ">" preprocessed "${preprocessed}")
+string(REGEX MATCHALL "QUILLAR_EXPORTED_DECLARATION[^;{]*" declarations "${preprocessed}")
+set(declared "")
+foreach(d IN LISTS declarations)
+  # A function's name is the identifier before its parameter list; a data
+  # table's, the one before its brackets or the end of the declaration.
+  if(d MATCHES "^QUILLAR_EXPORTED_DECLARATION[^(]*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)[ \t\n]*\\(")
+    list(APPEND declared ${CMAKE_MATCH_1})
+  elseif(d MATCHES "([A-Za-z_][A-Za-z0-9_]*)[ \t\n]*(<[^>]*>[ \t\n]*)?$")
+    list(APPEND declared ${CMAKE_MATCH_1})
+  else()
+    message(FATAL_ERROR "cannot read the exported declaration: ${d}")
+  endif()
+endforeach()
+list(SORT declared)
+list(REMOVE_DUPLICATES declared)
+if(NOT declared)
+  message(FATAL_ERROR "no QUILLAR_API declaration found under ${INCLUDE_DIR}/quillar")
+endif()
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -22,16 +65,19 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT actual)
 
-set(missing ${expected})
-list(REMOVE_ITEM missing ${actual})
-set(extra ${actual})
-list(REMOVE_ITEM extra ${expected})
-list(LENGTH expected n_expected)
+function(compare what expected)
+  set(missing ${expected})
+  list(REMOVE_ITEM missing ${actual})
+  set(extra ${actual})
+  list(REMOVE_ITEM extra ${expected})
+  if(missing OR extra)
+    message(FATAL_ERROR "exports differ from ${what}: missing [${missing}] unexpected [${extra}]")
+  endif()
+endfunction()
+compare("the QUILLAR_API declarations of the public headers" "${declared}")
+compare("abi/exports" "${listed}")
 list(LENGTH actual n_actual)
-if(missing OR extra)
-  message(FATAL_ERROR "exports differ from abi/exports: missing [${missing}] unexpected [${extra}]")
-endif()
-message(STATUS "exports: ${n_actual} symbols, as listed")
+message(STATUS "exports: ${n_actual} symbols, as the headers declare and abi/exports lists")
 
 # The library is built for the machine this build targets (a cross build
 # checks its aarch64 library with the cross binutils).
@@ -53,7 +99,7 @@ set(needed "")
 foreach(l IN LISTS needed_lines)
   string(REGEX REPLACE ".*\\[([^]]+)\\]" "\\1" lib "${l}")
   list(APPEND needed ${lib})
-  if(SANITIZED AND lib MATCHES "^lib(asan|ubsan|stdc\\+\\+|m|gcc_s)\\.so")
+  if(SANITIZED AND lib MATCHES "^lib(asan|ubsan|tsan|stdc\\+\\+|m|gcc_s)\\.so")
     continue()  # a sanitizer build carries the sanitizer runtimes
   endif()
   if(NOT lib MATCHES "^(libc\\.so\\.[0-9]+|ld-linux[-a-z0-9_.]*\\.so\\.[0-9]+)$")

@@ -1,5 +1,6 @@
 #include "support/alloc_fail.h"
 
+#include <atomic>
 #include <cstdlib>
 
 extern "C" {
@@ -10,14 +11,16 @@ void *__real_realloc(void *p, size_t size);
 
 namespace {
 
-long g_countdown = -1;  // negative: no failure pending
-bool g_triggered = false;
-size_t g_count = 0;
+// Atomic because the threaded tests allocate from many threads at once (a
+// countdown is only ever set by single-threaded tests).
+std::atomic<long> g_countdown{-1};  // negative: no failure pending
+std::atomic<bool> g_triggered{false};
+std::atomic<size_t> g_count{0};
 
 bool should_fail() {
-  g_count++;
-  if (g_countdown < 0) return false;
-  if (g_countdown-- > 0) return false;
+  g_count.fetch_add(1, std::memory_order_relaxed);
+  if (g_countdown.load(std::memory_order_relaxed) < 0) return false;
+  if (g_countdown.fetch_sub(1, std::memory_order_relaxed) > 0) return false;
   g_triggered = true;
   return true;
 }

@@ -249,6 +249,7 @@ struct AsfFile {
   std::vector<Bytes> packets;
   Bytes tail;
   int64_t total_packets = -1;  // default: the number of packets
+  int64_t header_count = -1;   // sub-objects the header declares; default: as many as it holds
 
   AsfFile &packets_from(const std::vector<Bytes> &more) {
     packets.insert(packets.end(), more.begin(), more.end());
@@ -256,7 +257,7 @@ struct AsfFile {
   }
   Bytes build() const {
     Writer w;
-    w.bytes(asf_header(header_objects));
+    w.bytes(asf_header(header_objects, header_count));
     w.bytes(asf_data_header(total_packets < 0 ? packets.size() : static_cast<uint64_t>(total_packets)));
     for (const Bytes &p : packets) w.bytes(p);
     w.bytes(tail);

@@ -83,6 +83,10 @@ HostRun run_host(const Bytes &file, uint32_t standard, uint32_t capacity, size_t
   return r;
 }
 
+HostRun run_host_stream(FILE *f, uint32_t standard, uint32_t capacity, size_t max_calls) {
+  return run(f, standard, capacity, max_calls);
+}
+
 HostRun run_host_file(const std::string &path, uint32_t standard, uint32_t capacity) {
   FILE *f = fopen(path.c_str(), "rb");
   if (!f) {

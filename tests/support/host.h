@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct HostRun {
 HostRun run_host(const Bytes &file, uint32_t standard, uint32_t capacity,
                  size_t max_calls = 1000000);
 HostRun run_host_file(const std::string &path, uint32_t standard, uint32_t capacity);
+// The same over a stream the caller opened (and closes).
+HostRun run_host_stream(FILE *f, uint32_t standard, uint32_t capacity, size_t max_calls = 100000000);
 
 // The capacities every file is run through: 1, 7, 4096 and whole items.
 extern const uint32_t kCapacities[4];

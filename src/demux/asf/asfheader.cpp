@@ -53,7 +53,10 @@ int32_t header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
   uint32_t count = 0;
   if (body.size() <= 5 || depth >= kMaxNesting || !body.read_le32(&count) || !body.skip(2))
     return CHAIN_ERROR;
-  for (uint32_t i = 0; i < count; i++) {
+  // VLC's muxer declares one sub-object more than it writes: sub-objects
+  // that fill the header exactly make it complete, whatever the count says.
+  // A gap too short for an object is still an incomplete object.
+  for (uint32_t i = 0; i < count && body.remaining() != 0; i++) {
     // Every successful walk consumes at least 24 bytes, so a huge count ends
     // with an incomplete object once the bytes run out.
     const int32_t result = walk_object(w, body, depth + 1);

@@ -272,7 +272,7 @@ int32_t gst_rmdemux_chain(ParserOutput *output, GstBuffer *buffer) {
   return pending;
 }
 
-void gst_rmdemux_reset(ParserOutput *output) {
+int gst_rmdemux_reset(ParserOutput *output) {
   auto *s = quillar::state_of<RmDemuxState>(output);
   g_slist_foreach(s->streams, [](void *data, void *) { free_stream(data); }, nullptr);
   g_slist_free(s->streams);
@@ -286,6 +286,7 @@ void gst_rmdemux_reset(ParserOutput *output) {
   s->packets_total = 0;
   s->packets_seen = 0;
   s->next_data_offset = 0;
+  return 1;
 }
 
 }  // extern "C"
