@@ -9,8 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "api/parser_output.h"
 #include "core/internal.h"
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/gstparser.h"
 

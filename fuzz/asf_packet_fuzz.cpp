@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "fuzz_input.h"
 
 namespace {

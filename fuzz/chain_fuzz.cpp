@@ -1,53 +1,20 @@
-// Feeds one parser's chain function (QFUZZ_PARSER) directly with pushes whose
-// sizes the input chooses, each copied into an exact-size heap buffer so that
-// any read past a pushed block is caught, with drain calls in between.
+// Feeds one format's chain function (QFUZZ_FORMAT, a name from the front
+// end's format table) directly with pushes whose sizes the input chooses,
+// each copied into an exact-size heap buffer so that any read past a pushed
+// block is caught, with drain calls in between.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "api/context.h"
+#include "api/formats.h"
 #include "fuzz_input.h"
 
 namespace {
 
-struct Pair {
-  ParserChainFunc chain;
-  ParserResetFunc reset;
-};
-
-template <typename State>
-Pair bind(State *state, ParserOutput *output, ParserChainFunc chain, ParserResetFunc reset) {
-  state->output = output;
-  return {chain, reset};
-}
-
-Pair select(quillar::ParserStorage *s, ParserOutput *out) {
-#define QFUZZ_IVF 1
-#define QFUZZ_VP6 2
-#define QFUZZ_RCV 3
-#define QFUZZ_WEBP 4
-#define QFUZZ_AVI 5
-#define QFUZZ_ASF 6
-#define QFUZZ_RM 7
-#define QFUZZ_FLV 8
-#if QFUZZ_PARSER == QFUZZ_IVF
-  return bind(&s->ivf, out, gst_ivf_parse_chain, gst_ivf_parse_reset);
-#elif QFUZZ_PARSER == QFUZZ_VP6
-  return bind(&s->vp6, out, gst_vp6_parse_chain, gst_vp6_parse_reset);
-#elif QFUZZ_PARSER == QFUZZ_RCV
-  return bind(&s->rcv, out, RCVPARSE_Chain, RCVPARSE_Reset);
-#elif QFUZZ_PARSER == QFUZZ_WEBP
-  return bind(&s->webp, out, WEBPPARSE_Chain, WEBPPARSE_Reset);
-#elif QFUZZ_PARSER == QFUZZ_AVI
-  return bind(&s->avi, out, gst_avi_demux_chain, gst_avi_demux_reset_wrapper);
-#elif QFUZZ_PARSER == QFUZZ_ASF
-  return bind(&s->asf, out, gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
-#elif QFUZZ_PARSER == QFUZZ_RM
-  return bind(&s->rm, out, gst_rmdemux_chain,
-              [](ParserOutput *o) { gst_rmdemux_reset(o); });
-#else
-  return bind(&s->flv, out, quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset);
-#endif
+const quillar::FormatDescriptor *chosen_format() {
+  for (const quillar::FormatDescriptor *f : quillar::formats())
+    if (strcmp(f->name, QFUZZ_FORMAT) == 0) return f;
+  abort();  // the build names a format the table does not have
 }
 
 void drop_items(ParserOutput *out) {
@@ -70,10 +37,15 @@ void drop_items(ParserOutput *out) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool quiet = freopen("/dev/null", "w", stdout) != nullptr;
   (void)quiet;
-  auto *storage = static_cast<quillar::ParserStorage *>(calloc(1, sizeof(quillar::ParserStorage)));
+  static const quillar::FormatDescriptor *format = chosen_format();
+  // Exactly the state record's size (malloc's alignment suits every record),
+  // so that a write past it is caught.
+  void *storage = calloc(1, format->state_size);
+  if (!storage) return 0;
   ParserOutput out = {};
   out.parser_state = storage;
-  Pair p = select(storage, &out);
+  format->bind(storage, &out);
+  const quillar::FormatDescriptor &p = *format;
   p.reset(&out);
   qfuzz::Input in(data, size);
   while (!in.empty()) {

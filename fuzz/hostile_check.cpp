@@ -30,18 +30,6 @@
 #include "support/rm_writer.h"
 #include "support/webp_writer.h"
 
-namespace qtest {
-Bytes pattern(size_t size, uint32_t seed) {
-  Bytes b(size);
-  uint32_t x = seed * 2654435761u + 12345u;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    b[i] = static_cast<uint8_t>(x >> 16);
-  }
-  return b;
-}
-}  // namespace qtest
-
 namespace {
 
 using namespace qtest;

@@ -4,9 +4,10 @@
 
 #include <cstring>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "quillar/gstparser.h"
 #include "support/asf_writer.h"
+#include "support/chain_driver.h"
 #include "support/host.h"
 
 using namespace qtest;
@@ -328,26 +329,8 @@ TEST(AsfDemux, AfterTheLastPacketOnlyANewHeaderMatters) {
 }
 
 // A chain driven directly, to see what the demultiplexer holds.
-struct Chain {
-  ParserOutput out{};
-  AsfDemuxState st{};
-  Chain() {
-    out.parser_state = &st;
-    st.output = &out;
-    gst_asf_demux_reset_wrapper(&out);
-  }
-  ~Chain() {
-    gst_asf_demux_reset_wrapper(&out);
-    for (GSList *l = out.frames; l; l = l->next) gst_buffer_unref(static_cast<GstBuffer *>(l->data));
-    g_slist_free(out.frames);
-    if (out.codec_data) gst_buffer_unref(out.codec_data);
-  }
-  int32_t push(const Bytes &b) {
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(b.size()));
-    if (!b.empty()) memcpy(buf->data, b.data(), b.size());
-    return gst_asf_demux_chain(&out, buf);
-  }
-  uint32_t available() { return gst_adapter_available(st.adapter); }
+struct Chain : ChainDriver<AsfDemuxState, quillar::kAsfFormat> {
+  AsfDemuxState &st = state;
 };
 
 // Regression: everything after the last packet stayed in memory until the

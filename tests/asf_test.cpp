@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "support/asf_writer.h"
+#include "support/chain_driver.h"
 #include "support/host.h"
 
 using namespace qtest;
@@ -123,8 +124,7 @@ struct PacketParser {
     g_slist_free(out.frames);
   }
   int32_t parse(const Bytes &packet) {
-    GstBuffer *b = gst_buffer_new_and_alloc(static_cast<uint32_t>(packet.size()));
-    if (!packet.empty()) memcpy(b->data, packet.data(), packet.size());
+    GstBuffer *b = buffer_of(packet);
     const int32_t r = gst_asf_demux_parse_packet(&st, b);
     gst_buffer_unref(b);
     return r;

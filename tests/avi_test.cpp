@@ -6,6 +6,7 @@
 #include "demux/avi/gstavidemux.h"
 #include "quillar/gstparser.h"
 #include "support/avi_writer.h"
+#include "support/chain_driver.h"
 #include "support/host.h"
 
 using namespace qtest;
@@ -23,20 +24,11 @@ struct Frame {
 
 // Drives the chain function directly, as the front end does: push a block,
 // then chain without data while frames keep coming.
-struct Direct {
-  ParserOutput out{};
-  quillar::AviDemuxState st{};
+struct Direct : ChainDriver<quillar::AviDemuxState, quillar::kAviFormat> {
+  quillar::AviDemuxState &st = state;
   std::vector<Frame> frames;
 
-  Direct() {
-    out.parser_state = &st;
-    st.output = &out;
-    gst_avi_demux_reset_wrapper(&out);
-  }
-  ~Direct() {
-    gst_avi_demux_reset_wrapper(&out);
-    collect();
-  }
+  ~Direct() { collect(); }
   void collect() {
     while (out.frames) {
       auto *f = static_cast<GstBuffer *>(out.frames->data);
@@ -48,12 +40,10 @@ struct Direct {
     }
   }
   int32_t push(const Bytes &b) {
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(b.size()));
-    if (!b.empty()) memcpy(buf->data, b.data(), b.size());
-    int32_t r = gst_avi_demux_chain(&out, buf);
+    int32_t r = ChainDriver::push(b);
     while (r == CHAIN_OK && out.frames) {
       collect();
-      r = gst_avi_demux_chain(&out, nullptr);
+      r = drain();
     }
     collect();
     return r;

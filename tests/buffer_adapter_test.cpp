@@ -6,14 +6,11 @@
 
 #include "core/internal.h"
 #include "quillar/gstadapter.h"
+#include "support/chain_driver.h"
 
 namespace {
 
-GstBuffer *buffer_of(std::initializer_list<uint8_t> bytes) {
-  GstBuffer *b = gst_buffer_new_and_alloc(static_cast<guint32>(bytes.size()));
-  std::copy(bytes.begin(), bytes.end(), b->data);
-  return b;
-}
+using qtest::buffer_of;
 
 GstBuffer *buffer_counting(uint32_t size, uint8_t first) {
   GstBuffer *b = gst_buffer_new_and_alloc(size);

@@ -1,9 +1,8 @@
-// Caps, structures, pads and the type registration numbers.
+// Caps, structures and pads.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "quillar/gstadapter.h"
 #include "quillar/gstcaps.h"
 #include "quillar/gstpad.h"
 #include "quillar/gsttype.h"
@@ -197,33 +196,7 @@ TEST(Pad, SetCapsTakesOnlyFixedCapsAndReleasesThemWithThePad) {
   gst_caps_unref(empty);
 }
 
-TEST(Types, RegistrationNumbers) {
-  EXPECT_EQ(gst_type_register_static_full(80, "X", 100, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, 65535, 0, nullptr, nullptr, 0),
-            81u);
-  EXPECT_EQ(gst_type_register_static_full(5, "X", 70000, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, 10, 0, nullptr, nullptr, 0),
-            0u);
-  EXPECT_EQ(gst_type_register_static_full(5, "X", 10, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, 65536, 0, nullptr, nullptr, 0),
-            0u);
-  int some_class = 0;
-  EXPECT_EQ(g_type_class_peek_parent(&some_class), nullptr);
-  EXPECT_EQ(gst_adapter_get_type(), 81u);
-  EXPECT_EQ(gst_adapter_get_type(), 81u);
-
-  const GType first = g_pointer_type_register_static("A");
-  EXPECT_EQ(g_pointer_type_register_static("B"), first + 1);
-  const GType caps_type = gst_static_caps_get_type();
-  EXPECT_NE(caps_type, 0u);
-  EXPECT_EQ(gst_static_caps_get_type(), caps_type) << "cached";
-  const GType template_type = gst_static_pad_template_get_type();
-  EXPECT_NE(template_type, 0u);
-  EXPECT_EQ(gst_static_pad_template_get_type(), template_type);
-  EXPECT_NE(template_type, caps_type);
-}
-
-// The counter is process-wide, so the exact first numbers are checked by a
-// program of their own (type_numbers_main.c).
+// The type registration's numbers (the counter is process-wide, so they are
+// checked by a program of their own: type_numbers_main.c).
 
 }  // namespace

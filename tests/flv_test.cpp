@@ -17,9 +17,7 @@ namespace {
 
 constexpr uint32_t kVp6 = 9;
 
-struct Flv : ChainDriver<quillar::flv::FlvDemuxState> {
-  Flv() : ChainDriver(quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset) {}
-};
+using Flv = ChainDriver<quillar::flv::FlvDemuxState, quillar::kFlvFormat>;
 
 // What the demultiplexer makes of a whole file pushed in pieces of `piece`
 // bytes, with a drain call after each push and at the end until nothing

@@ -72,8 +72,8 @@ TEST(FramerAllocation, RcvCodecDataThatCannotBeAllocatedPublishesNothing) {
   const Bytes file = RcvWriter().frame(pattern(10, 1), true).take();
   bool hit = false;
   for (long n = 0; n < 64; n++) {
-    ChainDriver<quillar::RcvParseState> p(RCVPARSE_Chain, RCVPARSE_Reset);
-    GstBuffer *buffer = p.buffer_of(file);
+    ChainDriver<quillar::RcvParseState, quillar::kRcvFormat> p;
+    GstBuffer *buffer = buffer_of(file);
     int32_t result;
     {
       FailAllocation fail(n);

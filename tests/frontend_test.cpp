@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "api/context.h"
 #include "quillar/gstparser.h"
 #include "support/host.h"
 #include "support/ivf_writer.h"
@@ -64,6 +66,67 @@ TEST(Selection, Vc1LooksAtByteThreeAndLeavesThePositionAlone) {
   MemFile shorter(Bytes{1, 2, 3});
   EXPECT_EQ(open_with(shorter.f, 5, &printed), nullptr);
   EXPECT_EQ(printed, "Cannot determinate VC1 file format\n");
+}
+
+TEST(Selection, TableAndRulesAgree) {
+  EXPECT_TRUE(quillar::rules_are_complete());
+  for (const quillar::FormatDescriptor *f : quillar::formats()) {
+    size_t same_name = 0;
+    for (const quillar::FormatDescriptor *g : quillar::formats()) same_name += strcmp(f->name, g->name) == 0;
+    EXPECT_EQ(same_name, 1u) << f->name << ": the fuzz targets find formats by name";
+  }
+}
+
+// Which row each code picks for a file's first bytes, and where the file is
+// left: the table's order and the codes' rules together.
+TEST(Selection, EachCodePicksItsRowByTheFirstBytes) {
+  struct Case {
+    uint32_t code;
+    Bytes head;
+    const char *format;  // expected row's name; null: refused
+    long position;       // where the file is left (it starts at 1)
+    const char *printed;
+  };
+  const Bytes asf_guid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66};
+  const Case cases[] = {
+      {5, {0, 0, 0, 0xC5, 0}, "rcv", 1, ""},
+      {5, asf_guid, "asf", 1, ""},
+      {5, {0, 0, 0xC5, 0, 0}, "asf", 1, ""},  // byte 3 counts from the position
+      {5, {1, 2, 3}, nullptr, 1, "Cannot determinate VC1 file format\n"},
+      {7, {}, "rm", 1, ""},
+      {7, {0, '.', 'R', 'M', 'F', 0}, "rm", 1, ""},
+      {8, {0, 'R', 'I', 'F', 'F', 0}, "avi", 1, ""},
+      {9, {0}, "vp6", 1, ""},
+      {9, {'F', 'L', 'V', 1, 0}, "flv", 1, ""},
+      {9, {'F', 'L', 'V', 2, 0}, "vp6", 1, ""},
+      {9, {'F', 'L', 'V'}, "vp6", 1, ""},  // too short to probe
+      {10, {'D', 'K', 'I', 'F', 0}, "ivf", 0, ""},
+      {10, {'R', 'I', 'F', 'F', 0}, "webp", 0, ""},
+      {10, {'R', 'I', 'F', 'X', 0}, nullptr, 0, "Cannot determinate VP8 file format\n"},
+  };
+  for (const Case &c : cases) {
+    Bytes file = c.head;
+    file.insert(file.begin(), 0xEE);  // the host has already read one byte
+    MemFile m(file);
+    fseek(m.f, 1, SEEK_SET);
+    std::string printed;
+    ParserContext *ctx = open_with(m.f, c.code, &printed);
+    SCOPED_TRACE(testing::Message() << "code " << c.code << ", expected " << (c.format ? c.format : "none"));
+    EXPECT_EQ(printed, c.printed);
+    EXPECT_EQ(ftell(m.f), c.position);
+    if (!c.format) {
+      EXPECT_EQ(ctx, nullptr);
+      continue;
+    }
+    ASSERT_NE(ctx, nullptr);
+    const quillar::FormatDescriptor *chosen = nullptr;
+    for (const quillar::FormatDescriptor *f : quillar::formats())
+      if (f->chain == ctx->chain && f->reset == ctx->reset) chosen = f;
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_STREQ(chosen->name, c.format);
+    EXPECT_EQ(ctx->output.parser_state, static_cast<void *>(ctx->parser_storage));
+    GSTPARSER_Deinitialise(ctx);
+  }
 }
 
 TEST(Selection, NullArgumentsDoNotCrash) {

@@ -3,7 +3,7 @@
 // pile up. (fuzz/hostile_check runs the same kinds of files at 256 MiB.)
 #include <gtest/gtest.h>
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 #include "demux/avi/gstavidemux.h"
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"
@@ -13,7 +13,7 @@ using namespace qtest;
 
 namespace {
 
-using Avi = ChainDriver<quillar::AviDemuxState>;
+using Avi = ChainDriver<quillar::AviDemuxState, quillar::kAviFormat>;
 
 // The header of an AVI file with one video and one audio stream, up to and
 // including the movie list's header.
@@ -32,7 +32,7 @@ TEST(AviSkippedChunks, FillerIsReleasedAsItArrivesBeforeAndInTheMovieList) {
   const Bytes junk_head = Writer().tag("JUNK").le32(300001).take();  // odd: a pad byte follows
   const Bytes info_head = Writer().tag("LIST").le32(200000).tag("INFO").take();
   for (bool in_movi : {false, true}) {
-    Avi avi(gst_avi_demux_chain, gst_avi_demux_reset_wrapper);
+    Avi avi;
     Bytes head = avi_up_to_movi({});
     if (!in_movi) head.resize(head.size() - 12);  // stop before the movie list
     ASSERT_EQ(avi.push(head), CHAIN_OK);
@@ -78,7 +78,7 @@ TEST(AsfHugeObject, ObjectDeclaredLargerThanAnyFrameIsNotAssembled) {
   f.packets_from(asf_packetize({{1, pattern(50, 2)}}, packet_size, layout));
   f.packets_from({asf_packet(packet_size, layout, {huge}), asf_packet(packet_size, layout, {far_end})});
   f.packets_from(asf_packetize({{1, pattern(60, 3)}}, packet_size, layout));
-  ChainDriver<quillar::AsfDemuxState> asf(gst_asf_demux_chain, gst_asf_demux_reset_wrapper);
+  ChainDriver<quillar::AsfDemuxState, quillar::kAsfFormat> asf;
   ASSERT_EQ(asf.push(f.build()), CHAIN_OK);
   const std::vector<Bytes> frames = asf.take_frames();
   ASSERT_EQ(frames.size(), 2u);

@@ -14,9 +14,7 @@ namespace {
 
 constexpr uint32_t kVc1 = 5;
 
-struct Rcv : ChainDriver<quillar::RcvParseState> {
-  Rcv() : ChainDriver(RCVPARSE_Chain, RCVPARSE_Reset) {}
-};
+using Rcv = ChainDriver<quillar::RcvParseState, quillar::kRcvFormat>;
 
 TEST(RcvFile, CodecDataComesFirstThenEveryFrameAtEveryCapacity) {
   RcvHeader h;

@@ -7,6 +7,7 @@
 
 #include "quillar/riff.h"
 #include "support/avi_writer.h"
+#include "support/chain_driver.h"
 
 using namespace qtest;
 
@@ -14,13 +15,6 @@ namespace {
 
 int g_element;  // any non-null element
 
-GstBuffer *buffer_of(const Bytes &b) {
-  GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(b.size()));
-  if (!b.empty()) memcpy(buf->data, b.data(), b.size());
-  return buf;
-}
-
-Bytes bytes_of(const GstBuffer *buf) { return Bytes(buf->data, buf->data + buf->size); }
 
 // The payload of a chunk made by the test writer.
 Bytes payload(const Bytes &chunk) {

@@ -7,6 +7,7 @@
 #include "demux/rm/rmdemux.h"
 #include "quillar/rmutils.h"
 #include "support/alloc_fail.h"
+#include "support/chain_driver.h"
 #include "support/host.h"
 #include "support/rm_writer.h"
 
@@ -41,36 +42,14 @@ RmPacket audio(size_t n) { return rm_packet(2, pattern(n, 99)); }
 
 // Drives the chain directly, pushing the file in slices of `slice` bytes,
 // and returns every item in hand-out order (codec data 2, frames 1).
-struct Direct {
-  ParserOutput out{};
-  quillar::RmDemuxState st{};
-  std::vector<std::pair<uint32_t, Bytes>> items;
-  Direct() {  // reset on an all-zero record, as the front end does
-    out.parser_state = &st;
-    st.output = &out;
-    EXPECT_EQ(gst_rmdemux_reset(&out), 1);
-  }
+struct Direct : ChainDriver<quillar::RmDemuxState, quillar::kRmFormat> {
+  quillar::RmDemuxState &st = state;
+  std::vector<KindedItem> items;
+  Direct() { EXPECT_EQ(gst_rmdemux_reset(&out), 1); }
   ~Direct() { EXPECT_EQ(gst_rmdemux_reset(&out), 1) << "the reset's result is always 1"; }
-  // Moves what is waiting in the output to `items`; whether there was any.
-  bool take() {
-    bool any = false;
-    for (;; any = true) {
-      if (out.codec_data) {
-        items.emplace_back(2, Bytes(out.codec_data->data, out.codec_data->data + out.codec_data->size));
-        gst_buffer_unref(out.codec_data);
-        out.codec_data = nullptr;
-      } else if (out.frames) {
-        auto *b = static_cast<GstBuffer *>(out.frames->data);
-        items.emplace_back(1, Bytes(b->data, b->data + b->size));
-        gst_buffer_unref(b);
-        out.frames = g_slist_delete_link(out.frames, out.frames);
-      } else {
-        return any;
-      }
-    }
-  }
+  bool take() { return take_items(&items); }
   void collect() {
-    while (take()) results.push_back(gst_rmdemux_chain(&out, nullptr));
+    while (take()) results.push_back(drain());
   }
   std::vector<int32_t> results;  // of every chain call
   bool all_ok() const {
@@ -79,9 +58,8 @@ struct Direct {
     return true;
   }
   int32_t push(const Bytes &b, size_t at, size_t n) {
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(n));
-    memcpy(buf->data, b.data() + at, n);
-    const int32_t r = gst_rmdemux_chain(&out, buf);
+    const auto from = b.begin() + static_cast<long>(at);
+    const int32_t r = ChainDriver::push(Bytes(from, from + static_cast<long>(n)));
     results.push_back(r);
     collect();
     return r;
@@ -392,7 +370,9 @@ TEST(RmDemux, AFrameHoldsAtMost256Pieces) {
   size_t failures = 0;
   for (int32_t res : results) failures += res == CHAIN_ERROR;
   EXPECT_EQ(failures, 3u) << "piece 257, piece 258, the whole frame";
-  EXPECT_EQ(d.st.streams ? static_cast<quillar::RmStream *>(d.st.streams->data)->status : 1, 0);
+  EXPECT_TRUE(d.st.streams && static_cast<quillar::RmStream *>(d.st.streams->data)->status ==
+                                  quillar::Status::kOk)
+      << "the stream is healthy again";
   ASSERT_EQ(d.items.size(), 3u);
   EXPECT_EQ(d.items[1].second, rv_frame({pattern(7, 7)}));
   EXPECT_EQ(d.items[2].second, rv_frame({pattern(9, 9)}));
@@ -409,8 +389,7 @@ TEST(RmDemux, AllocationFailuresFailTheCallAndPublishNothingHalfMade) {
   ASSERT_EQ(ref.items.size(), 3u);
   for (long n = 1;; n++) {
     Direct d;
-    GstBuffer *buf = gst_buffer_new_and_alloc(static_cast<uint32_t>(file.size()));
-    memcpy(buf->data, file.data(), file.size());
+    GstBuffer *buf = buffer_of(file);
     fail_allocation(n);
     bool reported = false;
     auto call = [&](GstBuffer *b) {

@@ -13,9 +13,7 @@ namespace {
 
 constexpr uint32_t kVp6 = 9;
 
-struct Vp6 : ChainDriver<quillar::Vp6ParseState> {
-  Vp6() : ChainDriver(gst_vp6_parse_chain, gst_vp6_parse_reset) {}
-};
+using Vp6 = ChainDriver<quillar::Vp6ParseState, quillar::kVp6Format>;
 
 TEST(Vp6Stream, FramesAndSkipCountsAtEveryCapacity) {
   Vp6Writer vp6;

@@ -46,7 +46,7 @@ Expected expected_failure(const Bytes &file) {
 }
 
 void expect_refused(const Bytes &file, const Expected &want, const std::string &what) {
-  ChainDriver<quillar::WebpParseState> p(WEBPPARSE_Chain, WEBPPARSE_Reset);
+  ChainDriver<quillar::WebpParseState, quillar::kWebpFormat> p;
   StdoutCapture out;
   EXPECT_EQ(p.push(file), want.result) << what;
   EXPECT_EQ(out.text(), want.message) << what;

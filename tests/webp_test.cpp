@@ -13,9 +13,7 @@ namespace {
 
 constexpr uint32_t kVp8 = 10;
 
-struct Webp : ChainDriver<quillar::WebpParseState> {
-  Webp() : ChainDriver(WEBPPARSE_Chain, WEBPPARSE_Reset) {}
-};
+using Webp = ChainDriver<quillar::WebpParseState, quillar::kWebpFormat>;
 
 TEST(WebpFile, ChunkPayloadIsTheOneFrameAtEveryCapacity) {
   for (size_t size : {1000u, 8172u, 20000u}) {

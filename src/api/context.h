@@ -4,34 +4,9 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "demux/asf/gstasfdemux.h"
-#include "demux/avi/gstavidemux.h"
-#include "demux/flv/flvdemux.h"
-#include "demux/rm/rmdemux.h"
-#include "format/format.h"
-#include "parsers/ivf/gstivfparse.h"
-#include "parsers/rcv/rcvparse.h"
-#include "parsers/vp6/vp6parse.h"
-#include "parsers/webp/webpparse.h"
+#include "api/formats.h"
 #include "quillar/gstparser.h"
 #include "quillar/parser.h"
-
-namespace quillar {
-
-// Room for the largest parser state record; every parser starts from an
-// all-zero record inside the context.
-union ParserStorage {
-  IvfParseState ivf;
-  Vp6ParseState vp6;
-  RcvParseState rcv;
-  WebpParseState webp;
-  AviDemuxState avi;
-  AsfDemuxState asf;
-  RmDemuxState rm;
-  flv::FlvDemuxState flv;
-};
-
-}  // namespace quillar
 
 struct ParserContext {
   uint64_t remaining;           // bytes of current not yet handed out
@@ -43,7 +18,9 @@ struct ParserContext {
   ParserOutput output;          // shared with the selected parser
   ParserChainFunc chain;
   ParserResetFunc reset;
-  quillar::ParserStorage parser_storage;
+  // The selected format's state record: room for the largest in the format
+  // table, at the strictest alignment; zero-filled with the context.
+  alignas(quillar::kStateStorageAlign) unsigned char parser_storage[quillar::kStateStorageSize];
   // On a stream that cannot seek, the bytes read for format selection: the
   // start of the first block.
   uint8_t probed[quillar::kProbeSize];

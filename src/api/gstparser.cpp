@@ -11,38 +11,10 @@ namespace {
 
 constexpr uint32_t kBlockSize = 8192;
 
+using quillar::FormatDescriptor;
 using quillar::kProbeSize;
-using quillar::ParserStorage;
-
-struct FormatParser {
-  ParserChainFunc chain;
-  ParserResetFunc reset;
-  // Points the state record's own `output` field at the shared block.
-  void (*bind)(ParserStorage *storage, ParserOutput *output);
-};
-
-template <typename State, State ParserStorage::*member>
-void bind_state(ParserStorage *storage, ParserOutput *output) {
-  (storage->*member).output = output;
-}
-
-constexpr FormatParser kIvf = {gst_ivf_parse_chain, gst_ivf_parse_reset,
-                               bind_state<quillar::IvfParseState, &ParserStorage::ivf>};
-constexpr FormatParser kVp6 = {gst_vp6_parse_chain, gst_vp6_parse_reset,
-                               bind_state<quillar::Vp6ParseState, &ParserStorage::vp6>};
-constexpr FormatParser kRcv = {RCVPARSE_Chain, RCVPARSE_Reset,
-                               bind_state<quillar::RcvParseState, &ParserStorage::rcv>};
-constexpr FormatParser kWebp = {WEBPPARSE_Chain, WEBPPARSE_Reset,
-                                bind_state<quillar::WebpParseState, &ParserStorage::webp>};
-constexpr FormatParser kAvi = {gst_avi_demux_chain, gst_avi_demux_reset_wrapper,
-                               bind_state<quillar::AviDemuxState, &ParserStorage::avi>};
-constexpr FormatParser kAsf = {gst_asf_demux_chain, gst_asf_demux_reset_wrapper,
-                               bind_state<quillar::AsfDemuxState, &ParserStorage::asf>};
-// The RealMedia reset returns a result (always 1), which the front end ignores.
-constexpr FormatParser kRm = {gst_rmdemux_chain, [](ParserOutput *output) { gst_rmdemux_reset(output); },
-                              bind_state<quillar::RmDemuxState, &ParserStorage::rm>};
-constexpr FormatParser kFlv = {quillar::flv::flv_demux_chain, quillar::flv::flv_demux_reset,
-                               bind_state<quillar::flv::FlvDemuxState, &ParserStorage::flv>};
+using quillar::ProbeRead;
+using quillar::StandardRule;
 
 // Reads up to n bytes. A read that a signal interrupted (EINTR) is resumed;
 // a short count means the end of the file or a read error (feof/ferror).
@@ -56,54 +28,43 @@ size_t read_fully(FILE *file, uint8_t *data, size_t n) {
   }
 }
 
-// Reads the first kProbeSize bytes for format selection, then seeks back: to
-// where the file was (VC-1, VP6) or to offset 0 (VP8). On a stream that cannot
-// seek (a pipe, a socket, a terminal) the bytes read are kept as the start of
-// the first block instead. False when the bytes cannot be read, or cannot be
-// given back on a seekable file.
-bool read_probe(ParserContext *ctx, bool restore_position) {
+// Reads the first kProbeSize bytes for format selection into ctx->probed,
+// then seeks back as the code's rule says: to where the file was, or to
+// offset 0. On a stream that cannot seek (a pipe, a socket, a terminal) the
+// bytes are kept as the start of the first block instead. False when the
+// bytes cannot be read, or cannot be given back on a seekable file.
+bool read_probe(ParserContext *ctx, ProbeRead how) {
   FILE *file = ctx->file;
-  const long position = restore_position ? ftell(file) : 0;
+  const long position = how == ProbeRead::kRestorePosition ? ftell(file) : 0;
   const size_t got = read_fully(file, ctx->probed, kProbeSize);
   const bool sought = position >= 0 && fseek(file, position, SEEK_SET) == 0;
+  // Kept even when short: a code whose rows include one without a probe
+  // goes on with the file, and must not lose its first bytes.
   if (!sought) ctx->probed_kept = static_cast<uint32_t>(got);
   return got == kProbeSize;
 }
 
-// Chooses the parser for a video standard, reading the file's first bytes
-// where the code leaves a choice. Prints the reason and returns NULL when
-// none applies.
-const FormatParser *select_parser(uint32_t video_standard, ParserContext *ctx) {
-  const uint8_t *magic = ctx->probed;
-  switch (video_standard) {
-    case VIDEO_STANDARD_VC1:
-      if (!read_probe(ctx, true)) {
-        puts("Cannot determinate VC1 file format");
-        return nullptr;
-      }
-      return magic[3] == 0xC5 ? &kRcv : &kAsf;
-    case VIDEO_STANDARD_REALVIDEO:
-      return &kRm;
-    case VIDEO_STANDARD_AVI:
-      return &kAvi;
-    case VIDEO_STANDARD_VP6:
-      // An FLV file, else a size-prefixed VP6 stream as always: also a file
-      // too short for the probe or one that cannot be put back (the bytes
-      // read from a pipe are kept for the parser either way).
-      return read_probe(ctx, true) && kFlvFormat.probe(magic) ? &kFlv : &kVp6;
-    case VIDEO_STANDARD_VP8:
-      if (!read_probe(ctx, false)) {
-        puts("Cannot determinate VP8 file format");
-        return nullptr;
-      }
-      if (memcmp(magic, "DKIF", 4) == 0) return &kIvf;
-      if (memcmp(magic, "RIFF", 4) == 0) return &kWebp;
-      puts("Cannot determinate VP8 file format");
-      return nullptr;
-    default:
-      puts("Video standard not supported by parser");
-      return nullptr;
+// Chooses the format for a video standard, reading the file's first bytes
+// only when a row for the code probes. Prints the reason and returns NULL
+// when none applies.
+const FormatDescriptor *select_format(uint32_t video_standard, ParserContext *ctx) {
+  const StandardRule *rule = quillar::rule_for(video_standard);
+  if (!rule) {
+    puts(quillar::kUnsupportedStandard);
+    return nullptr;
   }
+  const uint8_t *probed = nullptr;
+  if (quillar::code_probes(video_standard)) {
+    if (read_probe(ctx, rule->probe_read)) {
+      probed = ctx->probed;
+    } else if (rule->cannot_probe) {
+      puts(rule->cannot_probe);
+      return nullptr;
+    }
+  }
+  const FormatDescriptor *format = quillar::match_format(video_standard, probed);
+  if (!format) puts(rule->no_match);
+  return format;
 }
 
 // Copies the next piece of `current` (from read_offset) into the host's
@@ -175,6 +136,14 @@ int32_t read_block(ParserContext *ctx) {
 
 }  // namespace
 
+const FormatDescriptor *quillar::match_format(uint32_t code, const uint8_t *head) {
+  for (const FormatDescriptor *f : kFormats) {
+    if (!(f->standards & standard_bit(code))) continue;
+    if (!f->probe || (head && f->probe(head))) return f;
+  }
+  return nullptr;
+}
+
 extern "C" {
 
 void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, FILE *file) {
@@ -187,15 +156,15 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   auto *ctx = static_cast<ParserContext *>(calloc(1, sizeof(ParserContext)));
   if (!ctx) return;
   ctx->file = file;
-  const FormatParser *parser = select_parser(video_standard, ctx);
-  if (!parser) {
+  const FormatDescriptor *format = select_format(video_standard, ctx);
+  if (!format) {
     free(ctx);
     return;
   }
-  ctx->output.parser_state = &ctx->parser_storage;
-  parser->bind(&ctx->parser_storage, &ctx->output);
-  ctx->chain = parser->chain;
-  ctx->reset = parser->reset;
+  ctx->output.parser_state = ctx->parser_storage;
+  format->bind(ctx->parser_storage, &ctx->output);
+  ctx->chain = format->chain;
+  ctx->reset = format->reset;
   ctx->reset(&ctx->output);
   *context_out = ctx;
 }

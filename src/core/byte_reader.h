@@ -12,10 +12,15 @@ namespace quillar {
 
 class ByteReader {
  public:
+  ByteReader() = default;
   ByteReader(const uint8_t *data, size_t size) : data_(data), size_(data ? size : 0) {}
 
   size_t size() const { return size_; }
   size_t pos() const { return pos_; }
+  // The position counted from the start of the reader this one was cut from
+  // with sub() (and so on up to the first): where a field lies in the buffer
+  // the whole input came in.
+  size_t offset() const { return base_ + pos_; }
   size_t remaining() const { return size_ - pos_; }
   bool has(size_t n) const { return n <= size_ - pos_; }
   const uint8_t *current() const { return data_ + pos_; }
@@ -28,6 +33,18 @@ class ByteReader {
   [[nodiscard]] bool seek(size_t pos) {
     if (pos > size_) return false;
     pos_ = pos;
+    return true;
+  }
+  // Limits the reader to its first n bytes; fails, changing nothing, when n
+  // lies before the position or past the end.
+  [[nodiscard]] bool truncate(size_t n) {
+    if (n < pos_ || n > size_) return false;
+    size_ = n;
+    return true;
+  }
+  [[nodiscard]] bool peek_u8(uint8_t *v) const {
+    if (!has(1)) return false;
+    *v = data_[pos_];
     return true;
   }
   [[nodiscard]] bool read_u8(uint8_t *v) { return read_le(v, 1); }
@@ -49,6 +66,7 @@ class ByteReader {
   [[nodiscard]] bool sub(size_t n, ByteReader *out) {
     if (!has(n)) return false;
     *out = ByteReader(data_ + pos_, n);
+    out->base_ = base_ + pos_;
     pos_ += n;
     return true;
   }
@@ -73,9 +91,10 @@ class ByteReader {
     return true;
   }
 
-  const uint8_t *data_;
-  size_t size_;
+  const uint8_t *data_ = nullptr;
+  size_t size_ = 0;
   size_t pos_ = 0;
+  size_t base_ = 0;  // offset of data_ in the first reader
 };
 
 // Four-character codes as they appear in the file, compared as integers.

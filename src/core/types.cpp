@@ -15,7 +15,6 @@ static_assert(TypeSlot::is_always_lock_free);
 constinit TypeSlot next_pointer_type{0};
 constinit TypeSlot static_caps_type{0};
 constinit TypeSlot static_pad_template_type{0};
-constinit TypeSlot adapter_type{0};
 
 constexpr GType kAdapterParentType = 80;
 
@@ -74,11 +73,9 @@ GType gst_static_pad_template_get_type(void) {
 }
 
 GType gst_adapter_get_type(void) {
-  const GType type = gst_type_register_static_full(
+  return gst_type_register_static_full(
       kAdapterParentType, "GstAdapter", sizeof(AdapterClass), nullptr, nullptr,
       adapter_class_init, nullptr, nullptr, sizeof(GstAdapter), 0, adapter_init, nullptr, 0);
-  adapter_type.store(type, std::memory_order_relaxed);
-  return type;
 }
 
 }  // extern "C"

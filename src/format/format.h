@@ -8,6 +8,9 @@
 #include <cstdint>
 
 #include "containers/list_internal.h"
+#include "core/byte_reader.h"
+#include "core/internal.h"
+#include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
 namespace quillar {
@@ -23,8 +26,35 @@ enum class Status : uint8_t {
   kNoMemory,      // an allocation failed
 };
 
+// The CHAIN_ result of a chain call whose last step ended with `status`:
+// each chain function maps its status here, in one place. `invalid` is the
+// format's result for rejected input (CHAIN_ERROR, or CHAIN_BAD_DATA where
+// the format says the stream contents are bad).
+constexpr int32_t chain_result(Status status, int32_t invalid = CHAIN_ERROR) {
+  switch (status) {
+    case Status::kOk:
+    case Status::kNeedMoreData:
+      return CHAIN_OK;
+    case Status::kInvalid:
+      return invalid;
+    case Status::kUnsupported:
+      return CHAIN_NOT_SUPPORTED;
+    case Status::kNoMemory:
+      break;
+  }
+  return CHAIN_ERROR;
+}
+
 // How many bytes from the start of the file a probe is shown.
 constexpr size_t kProbeSize = 4;
+
+// Whether the probe bytes start with `tag` (a fourcc(), or any 32-bit
+// little-endian value).
+inline bool probe_starts_with(const uint8_t *head, uint32_t tag) {
+  ByteReader r(head, kProbeSize);
+  uint32_t first = 0;
+  return r.read_le32(&first) && first == tag;
+}
 
 // The video standard codes a format can serve, as the bits of a mask.
 constexpr uint32_t standard_bit(uint32_t code) { return code < 32 ? 1u << code : 0; }
@@ -55,10 +85,45 @@ void bind_output(void *state, ParserOutput *output) {
   static_cast<State *>(state)->output = output;
 }
 
+// A format's descriptor, with the state fields taken from its state record.
+// Formats define theirs in their header as
+//   inline constexpr FormatDescriptor kIvfFormat = describe<IvfParseState>(...);
+// so that the front end can size the context's parser storage at compile time.
+template <typename State>
+constexpr FormatDescriptor describe(const char *name, uint32_t standards,
+                                    bool (*probe)(const uint8_t *head), ParserChainFunc chain,
+                                    ParserResetFunc reset) {
+  return {name, standards, probe, chain, reset, sizeof(State), alignof(State), bind_output<State>};
+}
+
 // Every chain and reset function begins by fetching its state record.
 template <typename State>
 State *state_of(ParserOutput *output) {
   return static_cast<State *>(output->parser_state);
+}
+
+// The start of every chain call: the format's adapter is created by the
+// first call. Returns false, with `buffer` (which may be NULL) released, when
+// it cannot be.
+inline bool ensure_adapter(GstAdapter **adapter, GstBuffer *buffer) {
+  if (!*adapter) *adapter = gst_adapter_new();
+  if (*adapter) return true;
+  gst_buffer_unref(buffer);
+  return false;
+}
+
+// ensure_adapter, then pushes `buffer` (taking the caller's reference; NULL,
+// a drain call, pushes nothing). False, with the buffer released, when
+// either fails: the chain then reports CHAIN_ERROR.
+inline bool push_input(GstAdapter **adapter, GstBuffer *buffer) {
+  return ensure_adapter(adapter, buffer) && adapter_push(*adapter, buffer);
+}
+
+// The matching teardown in every reset: the adapter and what it holds are
+// released and the state forgets it.
+inline void release_adapter(GstAdapter **adapter) {
+  gst_adapter_unref(*adapter);
+  *adapter = nullptr;
 }
 
 // Queues a finished frame, handing over the caller's reference. A NULL frame

@@ -15,16 +15,6 @@ namespace qtest {
 
 const uint32_t kCapacities[4] = {1, 7, 4096, 64u << 20};
 
-Bytes pattern(size_t size, uint32_t seed) {
-  Bytes b(size);
-  uint32_t x = seed * 2654435761u + 12345u;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    b[i] = static_cast<uint8_t>(x >> 16);
-  }
-  return b;
-}
-
 static HostRun run(FILE *f, uint32_t standard, uint32_t capacity, size_t max_calls) {
   HostRun r;
   ParserContext *ctx = nullptr;

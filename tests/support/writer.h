@@ -48,7 +48,17 @@ class Writer {
   Bytes bytes_;
 };
 
-// Deterministic payload bytes: frame `index` of `size` bytes.
-Bytes pattern(size_t size, uint32_t seed);
+// Deterministic payload bytes: `size` bytes from `seed`. The bundled samples
+// and fuzz seeds are made with it too (a test checks that the samples equal
+// what the tests build), so it must not change.
+inline Bytes pattern(size_t size, uint32_t seed) {
+  Bytes b(size);
+  uint32_t x = seed * 2654435761u + 12345u;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    b[i] = static_cast<uint8_t>(x >> 16);
+  }
+  return b;
+}
 
 }  // namespace qtest

@@ -15,20 +15,6 @@ bool write(const std::string &path, const qtest::Bytes &data) {
 
 }  // namespace
 
-namespace qtest {
-// The writers' filler bytes, as tests/support/host.cpp makes them (a test
-// checks that the bundled samples equal what the tests build).
-Bytes pattern(size_t size, uint32_t seed) {
-  Bytes b(size);
-  uint32_t x = seed * 2654435761u + 12345u;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    b[i] = static_cast<uint8_t>(x >> 16);
-  }
-  return b;
-}
-}  // namespace qtest
-
 int main(int argc, char **argv) {
   if (argc != 2) {
     fprintf(stderr, "usage: make_samples DIR\n");

@@ -3,7 +3,7 @@
 // codec-private bytes), header extensions and nested headers. Everything
 // else is stepped over; encrypted or signed files are refused.
 
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 
@@ -21,12 +21,18 @@ bool read_object_header(ByteReader &r, uint32_t *id, uint64_t *size) {
 
 namespace {
 
-// A sub-object (or its 24-byte header) that does not fit in its parent.
-constexpr int32_t kObjectIncomplete = 99;
 // Header objects and header extensions may contain each other. Real files
 // nest two deep (header, extension); a few more levels are allowed, anything
 // deeper is refused rather than recursed into.
 constexpr int kMaxNesting = 4;
+
+// The fields before a header object's sub-objects: their count and two
+// reserved bytes.
+constexpr size_t kHeaderObjectFields = 6;
+// A header extension's reserved GUID and 16-bit field, then the 32-bit size
+// of the sub-objects that follow.
+constexpr size_t kExtensionReserved = 18;
+constexpr size_t kExtensionFields = kExtensionReserved + 4;
 
 // Offsets inside the object data (object offset - 24).
 constexpr size_t kFileFlags = 64;           // then minimum and maximum packet size
@@ -45,80 +51,82 @@ struct Walk {
 
 // One handled object: its data (`body`, the whole of it), its declared size
 // and its nesting depth (0 for the outermost header).
-using Handler = int32_t (*)(Walk &w, ByteReader &body, uint64_t object_size, int depth);
+using Handler = Status (*)(Walk &w, ByteReader &body, uint64_t object_size, int depth);
 
-int32_t walk_object(Walk &w, ByteReader &parent, int depth);
+Status walk_object(Walk &w, ByteReader &parent, int depth);
 
-int32_t header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
+Status header_object(Walk &w, ByteReader &body, uint64_t, int depth) {
   uint32_t count = 0;
-  if (body.size() <= 5 || depth >= kMaxNesting || !body.read_le32(&count) || !body.skip(2))
-    return CHAIN_ERROR;
+  if (body.size() < kHeaderObjectFields || depth >= kMaxNesting || !body.read_le32(&count) ||
+      !body.skip(kHeaderObjectFields - 4))
+    return Status::kInvalid;
   // VLC's muxer declares one sub-object more than it writes: sub-objects
   // that fill the header exactly make it complete, whatever the count says.
   // A gap too short for an object is still an incomplete object.
   for (uint32_t i = 0; i < count && body.remaining() != 0; i++) {
     // Every successful walk consumes at least 24 bytes, so a huge count ends
     // with an incomplete object once the bytes run out.
-    const int32_t result = walk_object(w, body, depth + 1);
-    if (result != 0) return result;
+    const Status result = walk_object(w, body, depth + 1);
+    if (result != Status::kOk) return result;
   }
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-int32_t header_extension(Walk &w, ByteReader &body, uint64_t, int depth) {
+Status header_extension(Walk &w, ByteReader &body, uint64_t, int depth) {
   uint32_t size = 0;
-  ByteReader inner(nullptr, 0);
-  if (body.size() <= 21 || depth >= kMaxNesting || !body.skip(18) || !body.read_le32(&size) ||
-      !body.sub(size, &inner))
-    return CHAIN_ERROR;
+  ByteReader inner;
+  if (body.size() < kExtensionFields || depth >= kMaxNesting || !body.skip(kExtensionReserved) ||
+      !body.read_le32(&size) || !body.sub(size, &inner))
+    return Status::kInvalid;
   while (inner.remaining() != 0) {
-    const int32_t result = walk_object(w, inner, depth + 1);
-    if (result != 0) return result;
+    const Status result = walk_object(w, inner, depth + 1);
+    if (result != Status::kOk) return result;
   }
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-int32_t file_properties(Walk &w, ByteReader &body, uint64_t, int) {
+Status file_properties(Walk &w, ByteReader &body, uint64_t, int) {
   uint32_t flags = 0, min_packet = 0, max_packet = 0;
   if (body.size() < kFileDataMin || !body.skip(kFileFlags) || !body.read_le32(&flags) ||
       !body.read_le32(&min_packet) || !body.read_le32(&max_packet))
-    return CHAIN_ERROR;
+    return Status::kInvalid;
   w.state->broadcast = flags & 1;
   w.state->packet_size = max_packet;
   w.file_properties_seen = true;
-  return min_packet == max_packet ? CHAIN_OK : CHAIN_ERROR;
+  return min_packet == max_packet ? Status::kOk : Status::kInvalid;
 }
 
-int32_t stream_properties(Walk &w, ByteReader &body, uint64_t object_size, int) {
+Status stream_properties(Walk &w, ByteReader &body, uint64_t object_size, int) {
   AsfDemuxState *s = w.state;
   AsfGuidValue type;
   uint16_t flags = 0;
   if (body.size() < kStreamDataMin || !read_guid(body, &type) || !body.seek(kStreamNumber) ||
       !body.read_le16(&flags))
-    return CHAIN_OK;
-  if (gst_asf_identify_guid(asf_stream_guids, &type) != ASF_STREAM_VIDEO) return CHAIN_OK;
-  if (object_size < kVideoStreamObjectMin) return CHAIN_OK;
+    return Status::kOk;
+  if (gst_asf_identify_guid(asf_stream_guids, &type) != ASF_STREAM_VIDEO) return Status::kOk;
+  if (object_size < kVideoStreamObjectMin) return Status::kOk;
   // The table is full: a further stream is ignored altogether, so what the
   // registered streams published stays as it is.
-  if (s->stream_count >= ASF_MAX_STREAMS) return CHAIN_OK;
+  if (s->stream_count >= ASF_MAX_STREAMS) return Status::kOk;
 
   uint32_t header_size = 0, width = 0, height = 0;
   if (!body.seek(kBitmapHeaderSize) || !body.read_le32(&header_size) || !body.read_le32(&width) ||
       !body.read_le32(&height) || !body.seek(kCodecPrivate))
-    return CHAIN_OK;
+    return Status::kOk;
   const uint32_t private_size = header_size - kBitmapHeaderBase;  // wraps below 40: never fits
   GstBuffer *codec_data = nullptr;
   if (header_size != kBitmapHeaderBase && object_size - kVideoStreamObjectMin >= private_size) {
     codec_data = gst_buffer_new_and_alloc(private_size);
-    if (!codec_data || !body.read_bytes(codec_data->data, private_size)) {
-      if (codec_data) gst_buffer_unref(codec_data);
-      return CHAIN_ERROR;
+    if (!codec_data) return Status::kNoMemory;
+    if (!body.read_bytes(codec_data->data, private_size)) {
+      gst_buffer_unref(codec_data);
+      return Status::kInvalid;
     }
   }
   GArray *objects = g_array_new(0, 0, sizeof(AsfMediaObject));
   if (!objects) {
-    if (codec_data) gst_buffer_unref(codec_data);
-    return CHAIN_ERROR;
+    gst_buffer_unref(codec_data);
+    return Status::kNoMemory;
   }
 
   ParserOutput *out = s->output;
@@ -130,10 +138,10 @@ int32_t stream_properties(Walk &w, ByteReader &body, uint64_t object_size, int) 
   AsfStreamRecord &record = s->streams[s->stream_count++];
   record.stream_number = flags & 0x7F;
   record.objects = objects;
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-int32_t refuse(Walk &, ByteReader &, uint64_t, int) { return CHAIN_ERROR; }
+Status refuse(Walk &, ByteReader &, uint64_t, int) { return Status::kInvalid; }
 
 const struct {
   uint32_t id;
@@ -153,27 +161,29 @@ const struct {
 };
 
 // Consumes one object from `parent`: its header, then (if it fits) its data.
-int32_t walk_object(Walk &w, ByteReader &parent, int depth) {
+Status walk_object(Walk &w, ByteReader &parent, int depth) {
   uint32_t id = 0;
   uint64_t size = 0;
-  if (!read_object_header(parent, &id, &size)) return kObjectIncomplete;
+  // A sub-object (or its 24-byte header) that does not fit in its parent.
+  if (!read_object_header(parent, &id, &size)) return Status::kInvalid;
   const uint64_t data_size = size - kObjectHeaderSize;  // a size below 24 never fits
-  ByteReader body(nullptr, 0);
-  if (data_size > parent.remaining() || !parent.sub(data_size, &body)) return kObjectIncomplete;
+  ByteReader body;
+  if (data_size > parent.remaining() || !parent.sub(data_size, &body)) return Status::kInvalid;
   for (const auto &h : kHandlers)
     if (h.id == id) return h.handler(w, body, size, depth);
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
 }  // namespace
 
-int32_t walk_header(AsfDemuxState *state, const uint8_t *data, uint32_t size) {
+Status walk_header(AsfDemuxState *state, const uint8_t *data, uint32_t size) {
   Walk w{state, false};
   ByteReader r(data, size);
-  if (walk_object(w, r, 0) != 0) return CHAIN_ERROR;
+  const Status walked = walk_object(w, r, 0);
+  if (walked != Status::kOk) return walked;
   // Without a packet size of at least 8 no data packet could ever be taken.
-  if (!w.file_properties_seen || state->packet_size < kMinPacketSize) return CHAIN_ERROR;
-  return CHAIN_OK;
+  if (!w.file_properties_seen || state->packet_size < kMinPacketSize) return Status::kInvalid;
+  return Status::kOk;
 }
 
 }  // namespace quillar::asf

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/internal.h"
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 
@@ -61,24 +61,38 @@ GstBuffer *new_object_buffer(uint32_t size) {
   return buffer_owning(static_cast<guint8 *>(size <= kZeroGapsUpTo ? malloc(n) : calloc(n, 1)), size);
 }
 
+// The fragment's bytes as a sub-buffer of the packet.
+GstBuffer *share_bytes(GstBuffer *packet, const ByteReader &bytes) {
+  return gst_buffer_create_sub(packet, static_cast<uint32_t>(bytes.offset()),
+                               static_cast<uint32_t>(bytes.size()));
+}
+
+// Copies the fragment's bytes to `at` (which has room for them).
+void copy_bytes(const Fragment &f, uint8_t *at) {
+  ByteReader bytes = f.data;
+  (void)bytes.read_bytes(at, bytes.size());  // the whole reader: cannot fall short
+}
+
 bool take_first_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+  const auto length = static_cast<uint32_t>(f.data.size());
   // A fragment longer than its object (every payload without an object size
   // is one) cannot be placed in it, and an object declared larger than any
   // frame is not assembled: either is dropped like a continuation that does
   // not fit, and leaves the queue as it was.
-  if (f.header.object_size < f.length || f.header.object_size > kMaxMediaObjectSize) return true;
+  if (f.header.object_size < length || f.header.object_size > kMaxMediaObjectSize) return true;
   AsfMediaObject record = f.header;
-  record.bytes_filled = f.length;
-  if (f.header.object_size == f.length) {
-    record.buffer = gst_buffer_create_sub(packet, f.data_pos, f.length);
+  record.bytes_filled = length;
+  if (f.header.object_size == length) {
+    record.buffer = share_bytes(packet, f.data);
   } else {
     record.buffer = new_object_buffer(f.header.object_size);
-    if (record.buffer) memcpy(record.buffer->data, packet->data + f.data_pos, f.length);
+    if (record.buffer) copy_bytes(f, record.buffer->data);
   }
   return record.buffer && queue_object(stream, record);
 }
 
-void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
+void take_continuation(AsfStreamRecord *stream, const Fragment &f) {
+  const auto length = static_cast<uint32_t>(f.data.size());
   GArray *objects = stream->objects;
   if (objects->len == 0) return;
   AsfMediaObject *newest = object_at(objects, objects->len - 1);
@@ -86,13 +100,13 @@ void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragmen
   if (!newest->buffer || newest->object_size != r.object_size) return;
   if (r.object_size != 0 && (newest->object_number != r.object_number || newest->object_offset != 0))
     return;
-  const uint64_t end = static_cast<uint64_t>(r.object_offset) + f.length;
+  const uint64_t end = static_cast<uint64_t>(r.object_offset) + length;
   if (r.object_offset >= newest->buffer->size || end > newest->buffer->size) return;
   // Keep everything below bytes_filled written or zeroed (calloc'd buffers
   // are zero already).
   if (r.object_offset > newest->bytes_filled && newest->buffer->size <= kZeroGapsUpTo)
     memset(newest->buffer->data + newest->bytes_filled, 0, r.object_offset - newest->bytes_filled);
-  memcpy(newest->buffer->data + r.object_offset, packet->data + f.data_pos, f.length);
+  copy_bytes(f, newest->buffer->data + r.object_offset);
   if (end > newest->bytes_filled) newest->bytes_filled = static_cast<uint32_t>(end);
 }
 
@@ -100,16 +114,16 @@ void take_continuation(AsfStreamRecord *stream, GstBuffer *packet, const Fragmen
 
 bool take_fragment(AsfStreamRecord *stream, GstBuffer *packet, const Fragment &f) {
   if (f.header.object_offset == 0) return take_first_fragment(stream, packet, f);
-  take_continuation(stream, packet, f);
+  take_continuation(stream, f);
   return true;
 }
 
 bool queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
-                 uint32_t pos, uint32_t length) {
+                 const ByteReader &piece) {
   AsfMediaObject record = header;
   record.object_size = 0;
-  record.bytes_filled = length;
-  record.buffer = gst_buffer_create_sub(packet, pos, length);
+  record.bytes_filled = static_cast<uint32_t>(piece.size());
+  record.buffer = share_bytes(packet, piece);
   return record.buffer && queue_object(stream, record);
 }
 

@@ -2,7 +2,7 @@
 // information with its variable-width fields, explicit and implicit padding,
 // and single, multiple and compressed payloads. What the payloads carry is
 // placed in the stream records by asfobjects.cpp.
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace quillar::asf {
 
@@ -32,33 +32,24 @@ uint32_t read_or_all_ones(ByteReader &r, uint32_t type) {
   return read_varwidth(r, type, &v) ? v : kAllOnes;
 }
 
-// Drops `n` bytes from the end of what `r` may read (the packet's padding).
-ByteReader without_tail(const GstBuffer *packet, const ByteReader &r, size_t n) {
-  ByteReader narrowed(packet->data, r.size() - n);
-  if (!narrowed.seek(r.pos())) return ByteReader(nullptr, 0);
-  return narrowed;
-}
-
 // A compressed payload: a run of sub-payloads, each a length byte and that
 // many bytes, each non-empty one a whole media object.
-Payload take_compressed(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
-                        ByteReader data) {
+Status take_compressed(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObject &header,
+                       ByteReader data) {
   while (data.remaining() != 0) {
     uint8_t length = 0;
-    if (!data.read_u8(&length)) return Payload::kBroken;
-    const size_t pos = data.pos();
-    if (!data.skip(length)) return Payload::kBroken;
-    if (length != 0 && !queue_piece(stream, packet, header, static_cast<uint32_t>(pos), length))
-      return Payload::kNoMemory;
+    ByteReader piece;
+    if (!data.read_u8(&length) || !data.sub(length, &piece)) return Status::kInvalid;
+    if (length != 0 && !queue_piece(stream, packet, header, piece)) return Status::kNoMemory;
   }
-  return Payload::kTaken;
+  return Status::kOk;
 }
 
 }  // namespace
 
-Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint8_t property_flags,
-                     int length_type) {
-  constexpr Payload kBroken = Payload::kBroken;
+Status take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uint8_t property_flags,
+                    int length_type) {
+  constexpr Status kBroken = Status::kInvalid;
   uint8_t stream_byte = 0;
   if (!r.read_u8(&stream_byte)) return kBroken;
   Fragment f{};
@@ -66,7 +57,7 @@ Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uin
   f.header.object_offset = read_or_all_ones(r, property_flags >> 2);
 
   uint32_t replicated_length = 0;
-  ByteReader replicated(nullptr, 0);
+  ByteReader replicated;
   if (!read_varwidth(r, property_flags, &replicated_length) ||
       !r.sub(replicated_length, &replicated) || r.remaining() == 0)
     return kBroken;
@@ -77,75 +68,67 @@ Payload take_payload(AsfDemuxState *state, GstBuffer *packet, ByteReader &r, uin
   } else if (!read_varwidth(r, static_cast<uint32_t>(length_type), &length) || !r.has(length)) {
     return kBroken;
   }
-  const uint32_t data_pos = static_cast<uint32_t>(r.pos());
-  ByteReader data(nullptr, 0);
-  if (!r.sub(length, &data)) return kBroken;
+  if (!r.sub(length, &f.data)) return kBroken;
 
   AsfStreamRecord *stream = gst_asf_demux_get_stream(state, stream_byte & 0x7F);
-  if (!stream) return Payload::kTaken;  // audio, or a stream that was never registered
-  if (replicated_length == kCompressedPayload) {
-    ByteReader pieces(packet->data, data_pos + static_cast<size_t>(length));
-    return pieces.seek(data_pos) ? take_compressed(stream, packet, f.header, pieces) : kBroken;
-  }
+  if (!stream) return Status::kOk;  // audio, or a stream that was never registered
+  if (replicated_length == kCompressedPayload)
+    return take_compressed(stream, packet, f.header, f.data);
   if (replicated_length > 1 && replicated_length < kReplicatedObjectSize) return kBroken;
   if (replicated_length >= kReplicatedObjectSize && !replicated.read_le32(&f.header.object_size))
     return kBroken;
-  if (length == 0) return Payload::kTaken;
-  f.data_pos = data_pos;
-  f.length = length;
-  return take_fragment(stream, packet, f) ? Payload::kTaken : Payload::kNoMemory;
+  if (length == 0) return Status::kOk;
+  return take_fragment(stream, packet, f) ? Status::kOk : Status::kNoMemory;
 }
 
-gint32 parse_packet(AsfDemuxState *state, GstBuffer *packet, bool *no_memory) {
-  *no_memory = false;
-  if (!state || !packet) return ASF_PACKET_SHORT;
+Status parse_packet(AsfDemuxState *state, GstBuffer *packet) {
+  constexpr Status kShort = Status::kNeedMoreData;
+  constexpr Status kBroken = Status::kInvalid;
+  if (!state || !packet) return kShort;
   ByteReader r(packet->data, packet->size);
-  if (r.remaining() < 8) return ASF_PACKET_SHORT;
+  if (r.remaining() < kMinPacketSize) return kShort;
 
   uint8_t first = 0;
-  if (!r.read_u8(&first)) return ASF_PACKET_SHORT;
+  if (!r.read_u8(&first)) return kShort;
   if (first & kErrorCorrectionPresent) {
     const uint32_t ec_length = (first & 0x60) ? 2u : (first & 0x0Fu);
-    if (packet->size <= ec_length + 9u || !r.skip(ec_length)) return ASF_PACKET_BROKEN;
+    if (packet->size <= ec_length + 9u || !r.skip(ec_length)) return kBroken;
   } else if (!r.seek(0)) {
-    return ASF_PACKET_SHORT;
+    return kShort;
   }
 
   uint8_t length_flags = 0, property_flags = 0;
-  if (!r.read_u8(&length_flags) || !r.read_u8(&property_flags)) return ASF_PACKET_BROKEN;
+  if (!r.read_u8(&length_flags) || !r.read_u8(&property_flags)) return kBroken;
   const uint32_t packet_length = read_or_all_ones(r, length_flags >> 5);
   (void)read_or_all_ones(r, length_flags >> 1);  // sequence
   uint32_t padding = 0;
-  if (!read_varwidth(r, length_flags >> 3, &padding)) return ASF_PACKET_BROKEN;
-  if (!r.skip(kSendTimeAndDuration)) return ASF_PACKET_BROKEN;
+  if (!read_varwidth(r, length_flags >> 3, &padding)) return kBroken;
+  if (!r.skip(kSendTimeAndDuration)) return kBroken;
 
-  if (padding == kAllOnes || padding > r.remaining()) return ASF_PACKET_SHORT;
-  r = without_tail(packet, r, padding);
+  // The padding at the end of the packet is not read.
+  if (padding == kAllOnes || padding > r.remaining() || !r.truncate(r.size() - padding))
+    return kShort;
   // A packet shorter than the file's packet size that declares no padding
   // of its own is padded up to it.
   if (padding == 0 && packet_length != 0 && packet_length < state->packet_size) {
     const uint32_t implicit = state->packet_size - packet_length;
-    if (implicit > r.remaining()) return ASF_PACKET_SHORT;
-    r = without_tail(packet, r, implicit);
+    if (implicit > r.remaining() || !r.truncate(r.size() - implicit)) return kShort;
   }
 
   if (!(length_flags & kMultiplePayloads)) {
-    const Payload p = take_payload(state, packet, r, property_flags, -1);
-    *no_memory = p == Payload::kNoMemory;
-    if (p == Payload::kTaken) return ASF_PACKET_OK;
-    return p == Payload::kBroken ? ASF_PACKET_SHORT : ASF_PACKET_BROKEN;
+    // The one payload of a packet runs to its end: a cut one makes it short.
+    const Status p = take_payload(state, packet, r, property_flags, -1);
+    return p == kBroken ? kShort : p;
   }
 
   uint8_t payload_flags = 0;
-  if (!r.read_u8(&payload_flags)) return ASF_PACKET_SHORT;
+  if (!r.read_u8(&payload_flags)) return kShort;
   const uint32_t count = payload_flags & 0x3Fu;
   for (uint32_t i = 0; i < count; i++) {
-    const Payload p = take_payload(state, packet, r, property_flags, payload_flags >> 6);
-    if (p == Payload::kTaken) continue;
-    *no_memory = p == Payload::kNoMemory;
-    return ASF_PACKET_BROKEN;
+    const Status p = take_payload(state, packet, r, property_flags, payload_flags >> 6);
+    if (p != Status::kOk) return p;
   }
-  return ASF_PACKET_OK;
+  return Status::kOk;
 }
 
 }  // namespace quillar::asf
@@ -155,8 +138,14 @@ extern "C" {
 // A payload lost for lack of memory makes the packet ASF_PACKET_BROKEN:
 // what was queued before it stays queued, as for any broken payload.
 gint32 gst_asf_demux_parse_packet(AsfDemuxState *state, GstBuffer *packet) {
-  bool no_memory = false;
-  return quillar::asf::parse_packet(state, packet, &no_memory);
+  switch (quillar::asf::parse_packet(state, packet)) {
+    case quillar::Status::kOk:
+      return ASF_PACKET_OK;
+    case quillar::Status::kNeedMoreData:
+      return ASF_PACKET_SHORT;
+    default:
+      return ASF_PACKET_BROKEN;
+  }
 }
 
 }  // extern "C"

@@ -8,14 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/internal.h"
-#include "demux/asf/gstasfdemux.h"
+#include "demux/asf/asf_internal.h"
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::AsfDemuxState;
+using namespace quillar;
 namespace asf = quillar::asf;
 
 constexpr size_t kTotalPacketsOffset = 40;  // in the data object header
@@ -38,11 +37,7 @@ bool front_is_header(GstAdapter *adapter, uint64_t *size) {
 // output. packet_size, total_packets and packet_index are set by the next
 // header.
 void reset_state(AsfDemuxState *s, bool restart) {
-  if (!restart && s->adapter) {
-    gst_adapter_clear(s->adapter);
-    gst_adapter_unref(s->adapter);
-    s->adapter = nullptr;
-  }
+  if (!restart) quillar::release_adapter(&s->adapter);
   for (int i = ASF_MAX_STREAMS - 1; i >= 0; i--) asf::release_stream(&s->streams[i]);
   memset(s->streams, 0, sizeof s->streams);
   s->stream_count = 0;
@@ -50,12 +45,12 @@ void reset_state(AsfDemuxState *s, bool restart) {
   s->broadcast = 0;
 }
 
-int32_t take_header(AsfDemuxState *s);
+Status take_header(AsfDemuxState *s);
 
-int32_t take_packets(AsfDemuxState *s) {
+Status take_packets(AsfDemuxState *s) {
   GstAdapter *adapter = s->adapter;
   const uint32_t packet_size = s->packet_size;
-  if (packet_size < asf::kMinPacketSize) return CHAIN_ERROR;  // the header never allows it
+  if (packet_size < asf::kMinPacketSize) return Status::kInvalid;  // the header never allows it
   while (gst_adapter_available(adapter) >= packet_size) {
     if (s->total_packets == 0) {
       if (front_is_header(adapter, nullptr)) {
@@ -65,84 +60,92 @@ int32_t take_packets(AsfDemuxState *s) {
         // queued for the old segment (frames, codec data) goes out first:
         // the new header's codec data would overtake or replace it. The
         // host's next drain call then parses the new header.
-        if (s->output->frames || s->output->codec_data) return CHAIN_OK;
+        if (s->output->frames || s->output->codec_data) return Status::kOk;
         return take_header(s);
       }
     } else if (static_cast<uint64_t>(s->packet_index) >= s->total_packets) {
       s->phase = ASF_PHASE_INDEX;
-      return CHAIN_OK;
+      return Status::kOk;
     }
     GstBuffer *packet = gst_adapter_take_buffer(adapter, packet_size);
-    if (!packet) return CHAIN_ERROR;
-    bool no_memory = false;
-    const int32_t parsed = asf::parse_packet(s, packet, &no_memory);
+    if (!packet) return Status::kNoMemory;
+    const Status parsed = asf::parse_packet(s, packet);
     gst_buffer_unref(packet);
     s->packet_index++;
     // A packet that does not parse is dropped silently and still counts; a
     // media object lost for lack of memory fails the call, so that the
     // frames handed out stay a true prefix of the stream.
-    if (no_memory) return CHAIN_ERROR;
-    if (parsed == ASF_PACKET_OK && !asf::hand_out(s)) return CHAIN_ERROR;
+    if (parsed == Status::kNoMemory) return Status::kNoMemory;
+    if (parsed == Status::kOk && !asf::hand_out(s)) return Status::kNoMemory;
   }
   if (s->total_packets != 0 && static_cast<uint64_t>(s->packet_index) >= s->total_packets)
     s->phase = ASF_PHASE_INDEX;
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
 // The header object and the 50-byte data object header after it, in one
 // block; then the packets that are already there.
-int32_t take_header(AsfDemuxState *s) {
+Status take_header(AsfDemuxState *s) {
   GstAdapter *adapter = s->adapter;
-  if (gst_adapter_available(adapter) < asf::kObjectHeaderSize) return CHAIN_OK;
+  if (gst_adapter_available(adapter) < asf::kObjectHeaderSize) return Status::kNeedMoreData;
   uint64_t header_size = 0;
-  if (!front_is_header(adapter, &header_size)) return CHAIN_ERROR;
+  if (!front_is_header(adapter, &header_size)) return Status::kInvalid;
   // The adapter holds at most 4 GiB - 1 bytes: a larger header can never be
   // buffered, and H + 50 must not wrap.
-  if (header_size > UINT32_MAX - asf::kDataObjectHeaderSize) return CHAIN_ERROR;
+  if (header_size > UINT32_MAX - asf::kDataObjectHeaderSize) return Status::kInvalid;
   const uint32_t block_size = static_cast<uint32_t>(header_size) + asf::kDataObjectHeaderSize;
-  if (gst_adapter_available(adapter) < block_size) return CHAIN_OK;
+  if (gst_adapter_available(adapter) < block_size) return Status::kNeedMoreData;
   guint8 *block = gst_adapter_take(adapter, block_size);
-  if (!block) return CHAIN_ERROR;
+  if (!block) return Status::kNoMemory;
 
-  int32_t result = asf::walk_header(s, block, static_cast<uint32_t>(header_size));
+  Status result = asf::walk_header(s, block, static_cast<uint32_t>(header_size));
   ByteReader data_header(block, block_size);
   uint32_t id = 0;
   uint64_t ignored = 0, total_packets = 0;
-  if (result == CHAIN_OK &&
+  if (result == Status::kOk &&
       (!data_header.seek(header_size) || !asf::read_object_header(data_header, &id, &ignored) ||
        id != ASF_OBJ_DATA || !data_header.seek(header_size + kTotalPacketsOffset) ||
        !data_header.read_le64(&total_packets)))
-    result = CHAIN_ERROR;
+    result = Status::kInvalid;
   free(block);
-  if (result != CHAIN_OK) return CHAIN_ERROR;
+  if (result != Status::kOk) return result;
 
   s->phase = ASF_PHASE_DATA;
   s->packet_index = 0;
   s->total_packets = s->broadcast ? 0 : total_packets;
   // Only video is extracted: a file without a video stream is refused.
-  if (s->stream_count == 0) return CHAIN_ERROR;
+  if (s->stream_count == 0) return Status::kInvalid;
   return take_packets(s);
 }
 
 // After the last packet: a header object at the front starts over. Once the
 // front is known to be something else it can never become a header, so the
 // bytes behind its first 24 are released instead of accumulating.
-int32_t wait_for_header(AsfDemuxState *s) {
+Status wait_for_header(AsfDemuxState *s) {
   GstAdapter *adapter = s->adapter;
   const uint32_t available = gst_adapter_available(adapter);
-  if (available < asf::kObjectHeaderSize) return CHAIN_OK;
+  if (available < asf::kObjectHeaderSize) return Status::kNeedMoreData;
   if (front_is_header(adapter, nullptr)) {
     reset_state(s, true);
     return take_header(s);
   }
   if (available > asf::kObjectHeaderSize) {
+    // Without memory for the copy everything stays: tried again next call.
     GstBuffer *front = gst_buffer_new_and_alloc(asf::kObjectHeaderSize);
-    if (!front) return CHAIN_OK;
+    if (!front) return Status::kOk;
     gst_adapter_copy(adapter, front->data, 0, asf::kObjectHeaderSize);
     gst_adapter_clear(adapter);
-    if (!quillar::adapter_push(adapter, front)) return CHAIN_ERROR;
+    if (!quillar::adapter_push(adapter, front)) return Status::kNoMemory;
   }
-  return CHAIN_OK;
+  return Status::kOk;
+}
+
+Status step(AsfDemuxState *s) {
+  switch (s->phase) {
+    case ASF_PHASE_HEADER: return take_header(s);
+    case ASF_PHASE_DATA: return take_packets(s);
+    default: return wait_for_header(s);
+  }
 }
 
 }  // namespace
@@ -158,17 +161,8 @@ AsfStreamRecord *gst_asf_demux_get_stream(AsfDemuxState *state, guint32 number) 
 
 int32_t gst_asf_demux_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<AsfDemuxState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    if (buffer) gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
-  if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
-  switch (s->phase) {
-    case ASF_PHASE_HEADER: return take_header(s);
-    case ASF_PHASE_DATA: return take_packets(s);
-    default: return wait_for_header(s);
-  }
+  if (!quillar::push_input(&s->adapter, buffer)) return CHAIN_ERROR;
+  return quillar::chain_result(step(s));
 }
 
 void gst_asf_demux_reset_wrapper(ParserOutput *output) {

@@ -54,20 +54,10 @@ struct StreamList {
   bool out_of_memory = false;
 };
 
-// The RIFF record parsers answer 0 both for a payload shorter than their
-// record and when memory runs out; a payload of the record's size tells the
-// second case.
-bool parsed(StreamList &list, int result, uint32_t payload_size, uint32_t minimum) {
-  if (!result && payload_size >= minimum) list.out_of_memory = true;
-  return result != 0;
-}
-
-// Whether a gst_riff_parse_chunk walk that stopped at `position` stopped for
-// lack of memory: a chunk header with an acceptable size is still there.
-bool walk_stopped_for_memory(const GstBuffer *buf, uint32_t position) {
-  ByteReader r(buf->data, buf->size);
-  uint32_t tag = 0, size = 0;
-  return r.seek(position) && r.read_le32(&tag) && r.read_le32(&size) && size <= 0x7FFFFFFFu;
+// Whether a record was read; a record lost for lack of memory is noted.
+bool parsed(StreamList &list, Status status) {
+  if (status == Status::kNoMemory) list.out_of_memory = true;
+  return status == Status::kOk;
 }
 
 // Each handler owns `payload` and returns false to reject the stream.
@@ -80,10 +70,7 @@ bool release(StreamList &, GstBuffer *payload) {
 
 bool on_strh(StreamList &list, GstBuffer *payload) {
   if (list.got_strh) return release(list, payload);
-  const uint32_t size = payload->size;
-  if (!parsed(list, gst_riff_parse_strh(list.s, payload, &list.stream->strh), size,
-              sizeof(RiffStreamHeader)))
-    return false;
+  if (!parsed(list, avi::riff_strh(payload, &list.stream->strh))) return false;
   list.got_strh = true;
   return true;
 }
@@ -93,10 +80,7 @@ bool on_strh(StreamList &list, GstBuffer *payload) {
 bool format_vids(StreamList &list, GstBuffer *payload) {
   RiffVideoFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  const uint32_t size = payload->size;
-  const int result = gst_riff_parse_strf_vids(list.s, payload, &format, &extra);
-  if (!parsed(list, result, size, sizeof(RiffVideoFormat)))
-    return false;
+  if (!parsed(list, avi::riff_strf_vids(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -105,10 +89,7 @@ bool format_vids(StreamList &list, GstBuffer *payload) {
 bool format_iavs(StreamList &list, GstBuffer *payload) {
   RiffDvFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  const uint32_t size = payload->size;
-  const int result = gst_riff_parse_strf_iavs(list.s, payload, &format, &extra);
-  if (!parsed(list, result, size, sizeof(RiffDvFormat)))
-    return false;
+  if (!parsed(list, avi::riff_strf_iavs(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   return true;
@@ -119,10 +100,7 @@ bool format_iavs(StreamList &list, GstBuffer *payload) {
 bool format_auds(StreamList &list, GstBuffer *payload) {
   RiffAudioFormat *format = nullptr;
   GstBuffer *extra = nullptr;
-  const uint32_t size = payload->size;
-  const int result = gst_riff_parse_strf_auds(list.s, payload, &format, &extra);
-  if (!parsed(list, result, size, sizeof(RiffAudioFormat)))
-    return false;
+  if (!parsed(list, avi::riff_strf_auds(payload, &format, &extra))) return false;
   list.stream->strf = format;
   gst_buffer_unref(extra);
   const RiffStreamHeader *h = list.stream->strh;
@@ -216,19 +194,20 @@ bool read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
   bool accepted = true;
   uint32_t position = 4, tag = 0;
   GstBuffer *payload = nullptr;
-  while (accepted && gst_riff_parse_chunk(s, list_payload, &position, &tag, &payload)) {
+  Status walked = Status::kOk;
+  while (accepted && (walked = avi::riff_chunk(list_payload, &position, &tag, &payload)) == Status::kOk) {
     if (payload) accepted = take_stream_chunk(list, tag, payload);
   }
-  if (accepted && walk_stopped_for_memory(list_payload, position)) list.out_of_memory = true;
+  if (accepted && walked == Status::kNoMemory) list.out_of_memory = true;
   gst_buffer_unref(list_payload);
   if (list.out_of_memory) {
-    avi_clear_stream(list.stream);
+    avi::clear_stream(list.stream);
     return false;
   }
   if (accepted && list.got_strh && list.got_strf)
     list.stream->num = list.number;
   else
-    avi_clear_stream(list.stream);
+    avi::clear_stream(list.stream);
   // A rejected stream keeps its number, so that the movie list's stream
   // numbers still name the right records.
   s->num_streams++;
@@ -238,14 +217,15 @@ bool read_stream_list(AviDemuxState *s, GstBuffer *list_payload, uint8_t pad) {
 // ---- The header list ----------------------------------------------------
 
 // Reads the "hdrl" payload H (list type checked); takes H.
-int32_t read_header_list(AviDemuxState *s, GstBuffer *header_list) {
+Status read_header_list(AviDemuxState *s, GstBuffer *header_list) {
   uint32_t position = 4, tag = 0;
   GstBuffer *payload = nullptr;
-  if (!gst_riff_parse_chunk(s, header_list, &position, &tag, &payload) || tag != fourcc("avih") ||
-      !payload || payload->size < kMainHeaderMinimum) {
+  const Status first = avi::riff_chunk(header_list, &position, &tag, &payload);
+  if (first != Status::kOk || tag != fourcc("avih") || !payload ||
+      payload->size < kMainHeaderMinimum) {
     gst_buffer_unref(payload);
     gst_buffer_unref(header_list);
-    return CHAIN_ERROR;
+    return first == Status::kNoMemory ? first : Status::kInvalid;
   }
   // A header list read after a failed one replaces the earlier copy.
   free(s->main_header);
@@ -253,69 +233,71 @@ int32_t read_header_list(AviDemuxState *s, GstBuffer *header_list) {
   gst_buffer_unref(payload);
   if (!s->main_header) {
     gst_buffer_unref(header_list);
-    return CHAIN_ERROR;
+    return Status::kNoMemory;
   }
   for (;;) {
     const uint32_t start = position;
-    if (!gst_riff_parse_chunk(s, header_list, &position, &tag, &payload)) {
-      if (!walk_stopped_for_memory(header_list, position)) break;
+    const Status walked = avi::riff_chunk(header_list, &position, &tag, &payload);
+    if (walked == Status::kNoMemory) {
       gst_buffer_unref(header_list);
-      return CHAIN_ERROR;
+      return walked;
     }
+    if (walked != Status::kOk) break;
     if (!payload) continue;
     if (tag == fourcc("LIST") && payload->size >= 4 && fourcc_at(payload, 0) == fourcc("strl")) {
       // The byte after the payload is its pad byte when the list is odd.
       ByteReader r(header_list->data, header_list->size);
       uint8_t pad = 0;
-      if (!(r.seek(uint64_t{start} + kAviChunkHeaderSize + payload->size) && r.read_u8(&pad))) pad = 0;
+      if (!(r.seek(uint64_t{start} + avi::kChunkHeaderSize + payload->size) && r.read_u8(&pad))) pad = 0;
       if (!read_stream_list(s, payload, pad)) {
         gst_buffer_unref(header_list);
-        return CHAIN_ERROR;
+        return Status::kNoMemory;
       }
     } else {
       gst_buffer_unref(payload);  // "odml", other lists, "JUNK", "IDIT", ...
     }
   }
   gst_buffer_unref(header_list);
-  return s->num_streams == 0 ? CHAIN_ERROR : CHAIN_OK;
+  return s->num_streams == 0 ? Status::kInvalid : Status::kOk;
 }
 
-int32_t step_to_movi(AviDemuxState *s) {
+Status step_to_movi(AviDemuxState *s) {
   for (;;) {
-    if (!avi_skipped(s)) return CHAIN_OK;
-    if (gst_adapter_available(s->adapter) < kAviListHeaderSize) return CHAIN_OK;
-    ByteReader r(gst_adapter_peek(s->adapter, kAviListHeaderSize), kAviListHeaderSize);
+    if (!avi::skipped(s)) return Status::kOk;
+    if (gst_adapter_available(s->adapter) < avi::kListHeaderSize) return Status::kOk;
+    ByteReader r(gst_adapter_peek(s->adapter, avi::kListHeaderSize), avi::kListHeaderSize);
     uint32_t tag = 0, size = 0, type = 0;
-    if (!(r.read_le32(&tag) && r.read_le32(&size) && r.read_le32(&type))) return CHAIN_ERROR;
+    // The peek fails only when the header spans blocks and cannot be assembled.
+    if (!(r.read_le32(&tag) && r.read_le32(&size) && r.read_le32(&type))) return Status::kNoMemory;
     if (tag == fourcc("LIST") && type == fourcc("movi")) {
       // The movie list's size is not used: its contents tell where it ends.
-      gst_adapter_flush(s->adapter, kAviListHeaderSize);
+      gst_adapter_flush(s->adapter, avi::kListHeaderSize);
       for (uint32_t i = 0; i < s->num_streams; i++) s->streams[i].frame_count = 0;
       s->state = AVI_STATE_MOVI;
-      return CHAIN_OK;
+      return Status::kOk;
     }
     // "INFO" lists, "JUNK", an early index, any other chunk: skipped whole,
     // released as it arrives. A list too short for its list type (size 1
     // to 3) is skipped by its own size too, so it never eats into the next
     // chunk. Sizes of 0 and of 2^30 or more are still refused.
-    if (!avi_have_whole_chunk(s, &tag, &size)) {
-      if (!s->abort_buffering) avi_start_skip(s, size);
-      return CHAIN_OK;
+    if (!avi::have_whole_chunk(s, &tag, &size)) {
+      if (!s->abort_buffering) avi::start_skip(s, size);
+      return Status::kOk;
     }
-    gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
+    gst_adapter_flush(s->adapter, avi::kChunkHeaderSize + avi::padded(size));
   }
 }
 
-int32_t step_header_list(AviDemuxState *s) {
+Status step_header_list(AviDemuxState *s) {
   uint32_t tag = 0, size = 0;
-  if (!avi_have_whole_chunk(s, &tag, &size)) return CHAIN_OK;
-  if (tag != fourcc("LIST")) return CHAIN_ERROR;
-  gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
+  if (!avi::have_whole_chunk(s, &tag, &size)) return Status::kOk;
+  if (tag != fourcc("LIST")) return Status::kInvalid;
+  gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
   GstBuffer *header_list = gst_adapter_take_buffer(s->adapter, size);
-  if (!header_list) return CHAIN_ERROR;
+  if (!header_list) return Status::kNoMemory;
   if (fourcc_at(header_list, 0) != fourcc("hdrl")) {
     gst_buffer_unref(header_list);
-    return CHAIN_ERROR;
+    return Status::kInvalid;
   }
   if (size & 1u) {
     // Read the list with its pad byte, so that the pad byte of its last
@@ -324,20 +306,20 @@ int32_t step_header_list(AviDemuxState *s) {
     gst_adapter_copy(s->adapter, &pad, 0, 1);
     gst_adapter_flush(s->adapter, 1);
     header_list = copy_one_longer(header_list, pad);
-    if (!header_list) return CHAIN_ERROR;
+    if (!header_list) return Status::kNoMemory;
   }
-  const int32_t result = read_header_list(s, header_list);
-  if (result != CHAIN_OK) return result;
+  const Status result = read_header_list(s, header_list);
+  if (result != Status::kOk) return result;
   s->header_state = AVI_HEADER_TO_MOVI;
   return step_to_movi(s);
 }
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::avi {
 
-int32_t avi_step_header(AviDemuxState *s) {
+Status step_header(AviDemuxState *s) {
   return s->header_state == AVI_HEADER_HDRL ? step_header_list(s) : step_to_movi(s);
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi

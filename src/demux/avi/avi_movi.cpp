@@ -2,19 +2,13 @@
 // stream) of every accepted stream becomes one frame, in file order. Index
 // and filler chunks are skipped, lists and further RIFF parts ("AVIX") are
 // read through, and any other tag ends the data.
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "demux/avi/avi_internal.h"
 
 namespace {
 
 using namespace quillar;
-
-enum class Outcome {
-  kNext,   // a chunk was consumed; read the next one
-  kYield,  // the step ends with CHAIN_OK (more input needed, or skipped an index)
-  kError,  // out of memory
-};
 
 bool is_digit(uint32_t c) { return c >= '0' && c <= '9'; }
 uint32_t tag_char(uint32_t tag, int i) { return (tag >> (8 * i)) & 0xFFu; }
@@ -28,22 +22,24 @@ bool is_skipped_chunk(uint32_t tag) {
   return false;
 }
 
-Outcome take_data_chunk(AviDemuxState *s, uint32_t tag) {
+// kOk: a chunk was consumed, read the next one; kNeedMoreData: the step
+// ends (more input needed, or a chunk too large to buffer was dropped).
+Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
   uint32_t size = 0;
-  if (!avi_have_whole_chunk(s, &tag, &size)) {
-    if (!s->abort_buffering) return Outcome::kYield;  // incomplete: wait
+  if (!avi::have_whole_chunk(s, &tag, &size)) {
+    if (!s->abort_buffering) return Status::kNeedMoreData;  // incomplete: wait
     s->abort_buffering = 0;
     if (size != 0) {
       // Too large to ever buffer: drop its header and read on behind it.
-      gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
-      return Outcome::kYield;
+      gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
+      return Status::kNeedMoreData;
     }
   }
   const uint32_t number = 10 * (tag_char(tag, 0) - '0') + (tag_char(tag, 1) - '0');
-  const uint32_t whole = kAviChunkHeaderSize + avi_padded(size);
+  const uint32_t whole = avi::kChunkHeaderSize + avi::padded(size);
   if (number >= s->num_streams) {
     gst_adapter_flush(s->adapter, whole);
-    return Outcome::kNext;
+    return Status::kOk;
   }
   AviStream *stream = &s->streams[number];
   if (!stream->strh || size == 0) {
@@ -52,12 +48,12 @@ Outcome take_data_chunk(AviDemuxState *s, uint32_t tag) {
     // stream's chunks.
     gst_adapter_flush(s->adapter, whole);
     stream->frame_count++;
-    return Outcome::kNext;
+    return Status::kOk;
   }
-  gst_adapter_flush(s->adapter, kAviChunkHeaderSize);
+  gst_adapter_flush(s->adapter, avi::kChunkHeaderSize);
   // The frame's buffer holds the pad byte too; its size is the payload's.
-  GstBuffer *frame = gst_adapter_take_buffer(s->adapter, avi_padded(size));
-  if (!frame) return Outcome::kError;
+  GstBuffer *frame = gst_adapter_take_buffer(s->adapter, avi::padded(size));
+  if (!frame) return Status::kNoMemory;
   frame->size = size;
   frame->timestamp = 0;
   frame->duration = 0;
@@ -69,51 +65,51 @@ Outcome take_data_chunk(AviDemuxState *s, uint32_t tag) {
     frame->offset_end = GST_BUFFER_OFFSET_NONE;
   }
   stream->frame_count++;
-  return queue_frame(s->output, frame) ? Outcome::kNext : Outcome::kError;
+  return queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::avi {
 
-int32_t avi_step_movi(AviDemuxState *s) {
+Status step_movi(AviDemuxState *s) {
   if (s->end_of_data) {
     gst_adapter_clear(s->adapter);
-    return CHAIN_BAD_DATA;
+    return Status::kInvalid;
   }
   for (;;) {
-    if (!avi_skipped(s)) return CHAIN_OK;
+    if (!skipped(s)) return Status::kOk;
     const uint32_t available = gst_adapter_available(s->adapter);
-    if (available < kAviChunkHeaderSize) return CHAIN_OK;
+    if (available < kChunkHeaderSize) return Status::kOk;
     uint32_t tag = 0, size = 0;
-    avi_peek_chunk_header(s, &tag, &size);
+    peek_chunk_header(s, &tag, &size);
     if (is_digit(tag_char(tag, 0)) && is_digit(tag_char(tag, 1))) {
-      const Outcome outcome = take_data_chunk(s, tag);
-      if (outcome == Outcome::kNext) continue;
-      return outcome == Outcome::kYield ? CHAIN_OK : CHAIN_ERROR;
+      const Status taken = take_data_chunk(s, tag);
+      if (taken == Status::kOk) continue;
+      return taken == Status::kNeedMoreData ? Status::kOk : taken;
     }
     if (is_skipped_chunk(tag)) {
-      if (avi_have_whole_chunk(s, &tag, &size) || size == 0) {
+      if (have_whole_chunk(s, &tag, &size) || size == 0) {
         s->abort_buffering = 0;
-        gst_adapter_flush(s->adapter, kAviChunkHeaderSize + avi_padded(size));
+        gst_adapter_flush(s->adapter, kChunkHeaderSize + padded(size));
       } else if (!s->abort_buffering) {
-        avi_start_skip(s, size);  // the rest is released as it arrives
+        start_skip(s, size);  // the rest is released as it arrives
       }
       // A size of 2^30 or more has raised abort_buffering, which fails the
       // call.
-      return CHAIN_OK;
+      return Status::kOk;
     }
     if (tag == fourcc("RIFF") || tag == fourcc("LIST")) {
       // Grouping lists and further RIFF parts are read through: their data
       // chunks count as if they stood in the first movie list. Sizes are
       // not used (a streamed file may leave them 0).
-      if (available < kAviListHeaderSize) return CHAIN_OK;
-      gst_adapter_flush(s->adapter, kAviListHeaderSize);
+      if (available < kListHeaderSize) return Status::kOk;
+      gst_adapter_flush(s->adapter, kListHeaderSize);
       continue;
     }
     s->end_of_data = 1;
-    return CHAIN_BAD_DATA;
+    return Status::kInvalid;
   }
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi

@@ -6,37 +6,37 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 #include "demux/avi/avi_internal.h"
 
-namespace quillar {
+namespace quillar::avi {
 
-void avi_peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
-  ByteReader r(gst_adapter_peek(s->adapter, kAviChunkHeaderSize), kAviChunkHeaderSize);
+void peek_chunk_header(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+  ByteReader r(gst_adapter_peek(s->adapter, kChunkHeaderSize), kChunkHeaderSize);
   *tag = 0;
   *size = 0;
   if (!(r.read_le32(tag) && r.read_le32(size))) *tag = *size = 0;
 }
 
-bool avi_have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
+bool have_whole_chunk(AviDemuxState *s, uint32_t *tag, uint32_t *size) {
   const uint32_t available = gst_adapter_available(s->adapter);
-  if (available < kAviChunkHeaderSize) return false;
-  avi_peek_chunk_header(s, tag, size);
-  if (*size == 0 || *size >= kAviMaxBufferedChunk) {
+  if (available < kChunkHeaderSize) return false;
+  peek_chunk_header(s, tag, size);
+  if (*size == 0 || *size >= kMaxBufferedChunk) {
     s->abort_buffering = 1;
     return false;
   }
-  return available - kAviChunkHeaderSize >= avi_padded(*size);
+  return available - kChunkHeaderSize >= padded(*size);
 }
 
-void avi_start_skip(AviDemuxState *s, uint32_t size) {
-  s->skip_remaining = kAviChunkHeaderSize + avi_padded(size);
-  avi_skipped(s);
+void start_skip(AviDemuxState *s, uint32_t size) {
+  s->skip_remaining = kChunkHeaderSize + padded(size);
+  skipped(s);
 }
 
-bool avi_skipped(AviDemuxState *s) {
+bool skipped(AviDemuxState *s) {
   const uint32_t available = gst_adapter_available(s->adapter);
   const uint32_t n = available < s->skip_remaining ? available : s->skip_remaining;
   gst_adapter_flush(s->adapter, n);
@@ -44,7 +44,7 @@ bool avi_skipped(AviDemuxState *s) {
   return s->skip_remaining == 0;
 }
 
-void avi_clear_stream(AviStream *stream) {
+void clear_stream(AviStream *stream) {
   free(stream->strh);
   free(stream->strf);
   free(stream->stream_name);
@@ -53,7 +53,7 @@ void avi_clear_stream(AviStream *stream) {
   memset(stream, 0, sizeof *stream);
 }
 
-}  // namespace quillar
+}  // namespace quillar::avi
 
 namespace {
 
@@ -61,25 +61,25 @@ using namespace quillar;
 
 constexpr uint32_t kFileHeaderSize = 12;
 
-int32_t step_start(AviDemuxState *s) {
-  if (gst_adapter_available(s->adapter) < kFileHeaderSize) return CHAIN_OK;
+Status step_start(AviDemuxState *s) {
+  if (gst_adapter_available(s->adapter) < kFileHeaderSize) return Status::kOk;
   GstBuffer *header = gst_adapter_take_buffer(s->adapter, kFileHeaderSize);
-  if (!header) return CHAIN_ERROR;
+  if (!header) return Status::kNoMemory;
   uint32_t form = 0;
-  if (!gst_riff_parse_file_header(s, header, &form) || form != fourcc("AVI ")) return CHAIN_ERROR;
+  if (!gst_riff_parse_file_header(s, header, &form) || form != fourcc("AVI ")) return Status::kInvalid;
   s->state = AVI_STATE_HEADER;
   s->header_state = AVI_HEADER_HDRL;
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-int32_t step(AviDemuxState *s) {
+Status step(AviDemuxState *s) {
   switch (s->state) {
     case AVI_STATE_START:
       return step_start(s);
     case AVI_STATE_HEADER:
-      return avi_step_header(s);
+      return avi::step_header(s);
     default:
-      return avi_step_movi(s);
+      return avi::step_movi(s);
   }
 }
 
@@ -89,34 +89,29 @@ extern "C" {
 
 int32_t gst_avi_demux_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<AviDemuxState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
-  if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
+  if (!quillar::push_input(&s->adapter, buffer)) return CHAIN_ERROR;
+  Status status = Status::kOk;
   for (;;) {
     const uint32_t before = gst_adapter_available(s->adapter);
-    const int32_t result = step(s);
+    status = step(s);
     if (s->abort_buffering) {
+      // A chunk size of 0 or of 2^30 or more: refused, whatever the state.
       s->abort_buffering = 0;
-      return CHAIN_ERROR;
+      status = Status::kInvalid;
     }
-    if (result != CHAIN_OK) return result;
-    if (gst_adapter_available(s->adapter) == before) return CHAIN_OK;
-    if (output->frames) return CHAIN_OK;
+    if (status != Status::kOk || gst_adapter_available(s->adapter) == before || output->frames)
+      break;
   }
+  // Movie data that ends at an unrecognised chunk is bad data; everything
+  // else rejected is an error.
+  return quillar::chain_result(status, s->end_of_data ? CHAIN_BAD_DATA : CHAIN_ERROR);
 }
 
 void gst_avi_demux_reset_wrapper(ParserOutput *output) {
   auto *s = quillar::state_of<AviDemuxState>(output);
-  if (s->adapter) {
-    gst_adapter_clear(s->adapter);
-    gst_adapter_unref(s->adapter);
-    s->adapter = nullptr;
-  }
+  quillar::release_adapter(&s->adapter);
   for (uint32_t i = 0; i < s->num_streams && i < quillar::AVI_MAX_STREAMS; i++)
-    quillar::avi_clear_stream(&s->streams[i]);
+    avi::clear_stream(&s->streams[i]);
   s->num_streams = 0;
   s->state = quillar::AVI_STATE_START;
   s->header_state = quillar::AVI_HEADER_HDRL;

@@ -1,6 +1,7 @@
 // Private state of the AVI demultiplexer.
 #pragma once
 
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 #include "quillar/riff.h"
@@ -49,8 +50,8 @@ struct AviStream {
 
 struct AviDemuxState {
   ParserOutput *output;
-  uint32_t state;            // AviState
-  uint32_t header_state;     // AviHeaderState
+  AviState state;
+  AviHeaderState header_state;
   uint32_t abort_buffering;  // a chunk size of 0 or >= 2^30 was met
   AviStream streams[AVI_MAX_STREAMS];
   uint32_t num_streams;      // stream lists consumed, accepted or rejected
@@ -59,5 +60,8 @@ struct AviDemuxState {
   AviMainHeader *main_header;
   uint32_t skip_remaining;   // bytes of a skipped chunk still to come
 };
+
+inline constexpr FormatDescriptor kAviFormat =
+    describe<AviDemuxState>("avi", standard_bit(8), nullptr, gst_avi_demux_chain, gst_avi_demux_reset_wrapper);
 
 }  // namespace quillar

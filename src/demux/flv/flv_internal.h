@@ -28,9 +28,6 @@ constexpr uint8_t kCodecVp6 = 4;
 constexpr uint8_t kCodecVp6Alpha = 5;
 constexpr uint8_t kFrameTypeCommand = 5;  // video info / command frame: not a picture
 
-// Whether the first kProbeSize bytes of a file are an FLV file's (version 1).
-bool probe(const uint8_t *head);
-
 // The file header: signature, version 1, and DataOffset, the header's own
 // length (at least 9). kInvalid for anything else.
 Status parse_file_header(const uint8_t *bytes, size_t size, uint32_t *data_offset);

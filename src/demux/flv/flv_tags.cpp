@@ -3,6 +3,7 @@
 
 #include "core/byte_reader.h"
 #include "demux/flv/flv_internal.h"
+#include "demux/flv/flvdemux.h"
 #include "quillar/gstbuffer.h"
 
 namespace quillar::flv {
@@ -18,9 +19,7 @@ constexpr size_t kVp6AlphaPrefixSize = 5;  // ... then OffsetToAlpha (UI24)
 
 }  // namespace
 
-bool probe(const uint8_t *head) {
-  return memcmp(head, kSignature, sizeof kSignature) == 0 && head[3] == kVersion;
-}
+bool probe(const uint8_t *head) { return probe_starts_with(head, fourcc("FLV\x01")); }
 
 Status parse_file_header(const uint8_t *bytes, size_t size, uint32_t *data_offset) {
   ByteReader r(bytes, size);

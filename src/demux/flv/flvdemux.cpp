@@ -152,51 +152,24 @@ Status run(FlvDemuxState *s) {
   return Status::kOk;
 }
 
-int32_t chain_result(Status st) {
-  switch (st) {
-    case Status::kOk:
-    case Status::kNeedMoreData: return CHAIN_OK;
-    case Status::kUnsupported: return CHAIN_NOT_SUPPORTED;
-    case Status::kInvalid:  // a refused file header
-    case Status::kNoMemory: return CHAIN_ERROR;
-  }
-  return CHAIN_ERROR;
-}
-
 }  // namespace
 
 int32_t flv_demux_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = state_of<FlvDemuxState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
   if (s->state == FlvState::kRejected) {
     gst_buffer_unref(buffer);
     return CHAIN_ERROR;
   }
-  if (!adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
-  return chain_result(run(s));
+  if (!push_input(&s->adapter, buffer)) return CHAIN_ERROR;
+  return chain_result(run(s));  // kInvalid: a refused file header, CHAIN_ERROR
 }
 
 void flv_demux_reset(ParserOutput *output) {
   auto *s = state_of<FlvDemuxState>(output);
-  if (s->adapter) gst_adapter_unref(s->adapter);
+  release_adapter(&s->adapter);
   ParserOutput *const keep = s->output;
   *s = FlvDemuxState{};
   s->output = keep;
 }
 
 }  // namespace quillar::flv
-
-const quillar::FormatDescriptor kFlvFormat = {
-    "FLV",
-    quillar::standard_bit(9),
-    quillar::flv::probe,
-    quillar::flv::flv_demux_chain,
-    quillar::flv::flv_demux_reset,
-    sizeof(quillar::flv::FlvDemuxState),
-    alignof(quillar::flv::FlvDemuxState),
-    quillar::bind_output<quillar::flv::FlvDemuxState>,
-};

@@ -36,10 +36,18 @@ struct FlvDemuxState {
   uint8_t video_codec;        // CodecID of the last video tag; 0 before the first
 };
 
+// Whether the first kProbeSize bytes of a file are an FLV file's (version 1).
+bool probe(const uint8_t *head);
 int32_t flv_demux_chain(ParserOutput *output, GstBuffer *buffer);
 void flv_demux_reset(ParserOutput *output);
 
 }  // namespace quillar::flv
 
-// Serves code 9 for files that start with "FLV" and version byte 1.
-extern const quillar::FormatDescriptor kFlvFormat;
+namespace quillar {
+
+// Code 9 for a file that starts with "FLV" and version byte 1; the
+// size-prefixed VP6 framer takes every other file.
+inline constexpr FormatDescriptor kFlvFormat = describe<flv::FlvDemuxState>(
+    "flv", standard_bit(9), flv::probe, flv::flv_demux_chain, flv::flv_demux_reset);
+
+}  // namespace quillar

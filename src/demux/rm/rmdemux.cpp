@@ -3,35 +3,31 @@
 // version; big-endian). The walker keeps the RealVideo stream descriptions
 // (MDPR), publishes the frame size and codec-private bytes, steps over every
 // other chunk, and hands the packets of DATA chunks to the packet layer.
-#include "demux/rm/rmdemux.h"
+#include "demux/rm/rm_internal.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "containers/list_internal.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 #include "quillar/garray.h"
 #include "quillar/rmutils.h"
 
-namespace quillar {
+namespace quillar::rm {
 
-void rm_enter_end(RmDemuxState *s) {
+void enter_end(RmDemuxState *s) {
   s->state = kRmEnd;
   gst_adapter_clear(s->adapter);
 }
 
-}  // namespace quillar
+}  // namespace quillar::rm
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::fourcc;
-using quillar::RmDemuxState;
-using quillar::RmStep;
-using quillar::RmStream;
+using namespace quillar;
 
 constexpr uint32_t kChunkHeaderSize = 10;
 constexpr uint32_t kDataHeaderSize = 8;
@@ -40,9 +36,12 @@ constexpr uint64_t kIndexRecordSize = 14;
 // Bytes of an MDPR body before the stream name: stream number, bit rates,
 // packet sizes, start time, preroll, duration.
 constexpr uint32_t kMdprNameOffset = 30;
-// Bytes of the RealVideo header before the codec-private data: size, tag,
-// codec, width, height, depth, frame rate and the rest.
-constexpr uint32_t kVideoHeaderSize = 26;
+// The RealVideo type-specific data behind the MIME type: its 32-bit length,
+// the header's size, tag and codec (16 bytes to the coded size), width and
+// height, then 10 bytes of bit depth, frame rate and the rest before the
+// codec-private data.
+constexpr uint32_t kVideoSizeOffset = 16;
+constexpr uint32_t kVideoCodecDataOffset = 10;
 // Chunk bodies examined in place are held whole in the input adapter; real
 // ones are a few hundred bytes. A larger MDPR is not kept (and skipped as it
 // streams past); a larger INDX has its header read without waiting for the
@@ -82,19 +81,19 @@ void free_stream(void *data) {
   free(stream);
 }
 
-RmStep chunk_header(RmDemuxState *s) {
-  if (gst_adapter_available(s->adapter) < kChunkHeaderSize) return RmStep::kNeedData;
+Status chunk_header(RmDemuxState *s) {
+  if (gst_adapter_available(s->adapter) < kChunkHeaderSize) return Status::kNeedMoreData;
   uint8_t p[kChunkHeaderSize];
   gst_adapter_copy(s->adapter, p, 0, kChunkHeaderSize);
   ByteReader r(p, sizeof p);
   uint32_t tag = 0, size = 0;
   uint16_t version = 0;
-  if (!(r.read_le32(&tag) && r.read_be32(&size) && r.read_be16(&version))) return RmStep::kNeedData;
+  if (!(r.read_le32(&tag) && r.read_be32(&size) && r.read_be16(&version))) return Status::kNeedMoreData;
   for (int i = 0; i < 4; i++) {
     if (!isprint(static_cast<unsigned char>(p[i]))) {
       // Not a chunk header: look again four bytes further on.
       gst_adapter_flush(s->adapter, 4);
-      return RmStep::kDone;
+      return Status::kOk;
     }
   }
   gst_adapter_flush(s->adapter, kChunkHeaderSize);
@@ -106,60 +105,61 @@ RmStep chunk_header(RmDemuxState *s) {
     s->chunk_size = kDataHeaderSize;  // the DATA chunk's own size is not used
   } else if (size < kChunkHeaderSize) {
     // A body of nearly 4 GiB: nothing after this header can be reached.
-    quillar::rm_enter_end(s);
+    quillar::rm::enter_end(s);
   } else if (s->state == quillar::kRmMediaProperties && s->chunk_size > kMaxHeaderBody) {
     s->state = quillar::kRmSkipChunk;
   }
-  return RmStep::kDone;
+  return Status::kOk;
 }
 
 // Chunks whose bodies are only stepped over are released as they arrive.
-RmStep skip_body(RmDemuxState *s) {
+Status skip_body(RmDemuxState *s) {
   const uint32_t available = gst_adapter_available(s->adapter);
   const uint32_t n = available < s->chunk_size ? available : s->chunk_size;
   gst_adapter_flush(s->adapter, n);
   s->chunk_size -= n;
-  if (s->chunk_size > 0) return RmStep::kNeedData;
+  if (s->chunk_size > 0) return Status::kNeedMoreData;
   s->state = quillar::kRmChunkHeader;
-  return RmStep::kDone;
+  return Status::kOk;
 }
 
-// Reads a length-prefixed string and moves past it. Returns 1 with the copy
-// in *out, 0 when the string runs past the reader, -1 when out of memory.
-int take_string8(ByteReader *r, char **out) {
+// Reads a length-prefixed string and moves past it: kOk with the copy in
+// *out, kInvalid when the string runs past the reader, or kNoMemory.
+Status take_string8(ByteReader *r, char **out) {
   ByteReader probe = *r;
   uint8_t n = 0;
-  if (!probe.read_u8(&n) || !probe.has(n)) return 0;
+  if (!probe.read_u8(&n) || !probe.has(n)) return Status::kInvalid;
   uint32_t used = 0;
   *out = gst_rm_utils_read_string8(r->current(), static_cast<uint32_t>(r->remaining()), &used);
-  if (!*out) return -1;
-  return r->skip(used) ? 1 : 0;
+  if (!*out) return Status::kNoMemory;
+  return r->skip(used) ? Status::kOk : Status::kInvalid;
 }
 
 // Parses one MDPR body. A RealVideo stream long enough for its video header
 // is kept and published; every other stream, and every body too short for
-// the fields it should hold, is dropped. Returns CHAIN_ERROR, with nothing
+// the fields it should hold, is dropped. Returns kNoMemory, with nothing
 // kept or published, when memory runs out.
-int32_t media_properties(RmDemuxState *s, const uint8_t *body, uint32_t size) {
+Status media_properties(RmDemuxState *s, const uint8_t *body, uint32_t size) {
   ByteReader r(body, size);
   uint16_t id = 0;
-  if (!(r.read_be16(&id) && r.seek(kMdprNameOffset))) return CHAIN_OK;
+  if (!(r.read_be16(&id) && r.seek(kMdprNameOffset))) return Status::kOk;
   char *name = nullptr, *mime = nullptr;
-  int got = take_string8(&r, &name);
-  if (got > 0) got = take_string8(&r, &mime);
+  Status got = take_string8(&r, &name);
+  if (got == Status::kOk) got = take_string8(&r, &mime);
   free(name);
-  const bool video = got > 0 && is_video_mime(mime);
+  const bool video = got == Status::kOk && is_video_mime(mime);
   free(mime);
-  if (got < 0) return CHAIN_ERROR;
-  if (!video) return CHAIN_OK;
+  if (got == Status::kNoMemory) return got;
+  if (!video) return Status::kOk;
 
   uint16_t width = 0, height = 0;
-  if (!(r.skip(4) && r.skip(12) && r.read_be16(&width) && r.read_be16(&height) && r.skip(10)))
-    return CHAIN_OK;
+  if (!(r.skip(kVideoSizeOffset) && r.read_be16(&width) && r.read_be16(&height) &&
+        r.skip(kVideoCodecDataOffset)))
+    return Status::kOk;
   const uint32_t codec_size = static_cast<uint32_t>(r.remaining());
 
   auto *stream = static_cast<RmStream *>(_g_new0(sizeof(RmStream), 1));
-  if (!stream) return CHAIN_ERROR;
+  if (!stream) return Status::kNoMemory;
   stream->kind = 1;
   stream->id = id;
   stream->pieces = gst_adapter_new();
@@ -168,7 +168,7 @@ int32_t media_properties(RmDemuxState *s, const uint8_t *body, uint32_t size) {
       !quillar::slist_append(&s->streams, stream)) {
     gst_buffer_unref(codec);
     free_stream(stream);
-    return CHAIN_ERROR;
+    return Status::kNoMemory;
   }
   if (codec) {
     (void)r.read_bytes(codec->data, codec_size);
@@ -176,59 +176,57 @@ int32_t media_properties(RmDemuxState *s, const uint8_t *body, uint32_t size) {
   }
   s->output->width = width;
   s->output->height = height;
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
-RmStep media_properties_state(RmDemuxState *s, int32_t *pending) {
-  if (gst_adapter_available(s->adapter) < s->chunk_size) return RmStep::kNeedData;
+Status media_properties_state(RmDemuxState *s) {
+  if (gst_adapter_available(s->adapter) < s->chunk_size) return Status::kNeedMoreData;
   const uint8_t *body = s->chunk_size ? gst_adapter_peek(s->adapter, s->chunk_size) : nullptr;
-  if (s->chunk_size && !body) {
-    *pending = CHAIN_ERROR;  // the body could not be assembled: try again later
-    return RmStep::kDone;
-  }
-  *pending = media_properties(s, body, s->chunk_size);
-  if (*pending != CHAIN_OK) return RmStep::kDone;
+  // The body could not be assembled: tried again on the next call.
+  if (s->chunk_size && !body) return Status::kNoMemory;
+  const Status parsed = media_properties(s, body, s->chunk_size);
+  if (parsed != Status::kOk) return parsed;
   gst_adapter_flush(s->adapter, s->chunk_size);
   s->state = quillar::kRmChunkHeader;
-  return RmStep::kDone;
+  return Status::kOk;
 }
 
-RmStep index_header(RmDemuxState *s) {
+Status index_header(RmDemuxState *s) {
   const uint32_t body = s->chunk_size;
   if (body < kIndexHeaderSize) return skip_body(s);
   const uint32_t wait = body <= kMaxHeaderBody ? body : kIndexHeaderSize;
-  if (gst_adapter_available(s->adapter) < wait) return RmStep::kNeedData;
+  if (gst_adapter_available(s->adapter) < wait) return Status::kNeedMoreData;
   uint8_t header[kIndexHeaderSize];
   gst_adapter_copy(s->adapter, header, 0, kIndexHeaderSize);
   ByteReader r(header, sizeof header);
   uint32_t records = 0;
-  if (!r.read_be32(&records)) return RmStep::kNeedData;
+  if (!r.read_be32(&records)) return Status::kNeedMoreData;
   gst_adapter_flush(s->adapter, kIndexHeaderSize);
   const uint64_t bytes = kIndexRecordSize * records;
   if (bytes > UINT32_MAX) {
     // Records that reach past 4 GiB: nothing after them can be reached.
-    quillar::rm_enter_end(s);
-    return RmStep::kDone;
+    quillar::rm::enter_end(s);
+    return Status::kOk;
   }
   s->chunk_size = static_cast<uint32_t>(bytes);
   s->state = quillar::kRmIndexRecords;
-  return RmStep::kDone;
+  return Status::kOk;
 }
 
-RmStep data_header(RmDemuxState *s) {
+Status data_header(RmDemuxState *s) {
   uint8_t header[kDataHeaderSize];
-  if (gst_adapter_available(s->adapter) < kDataHeaderSize) return RmStep::kNeedData;
+  if (gst_adapter_available(s->adapter) < kDataHeaderSize) return Status::kNeedMoreData;
   gst_adapter_copy(s->adapter, header, 0, kDataHeaderSize);
   ByteReader r(header, sizeof header);
   if (!(r.read_be32(&s->packets_total) && r.read_be32(&s->next_data_offset)))
-    return RmStep::kNeedData;
+    return Status::kNeedMoreData;
   s->packets_seen = 0;
   gst_adapter_flush(s->adapter, kDataHeaderSize);
   s->state = quillar::kRmDataPacket;
-  return RmStep::kDone;
+  return Status::kOk;
 }
 
-RmStep step(RmDemuxState *s, int32_t *pending) {
+Status step(RmDemuxState *s) {
   switch (s->state) {
     case quillar::kRmChunkHeader: return chunk_header(s);
     case quillar::kRmSkipChunk:
@@ -236,14 +234,14 @@ RmStep step(RmDemuxState *s, int32_t *pending) {
     case quillar::kRmProperties:
     case quillar::kRmContent:
     case quillar::kRmIndexRecords: return skip_body(s);
-    case quillar::kRmMediaProperties: return media_properties_state(s, pending);
+    case quillar::kRmMediaProperties: return media_properties_state(s);
     case quillar::kRmIndexHeader: return index_header(s);
     case quillar::kRmDataHeader: return data_header(s);
-    case quillar::kRmDataPacket: return quillar::rm_data_packet(s, pending);
-    case quillar::kRmEnd: return RmStep::kNeedData;
+    case quillar::kRmDataPacket: return quillar::rm::data_packet(s);
+    case quillar::kRmEnd: return Status::kNeedMoreData;
     default:
       s->state = quillar::kRmChunkHeader;
-      return RmStep::kDone;
+      return Status::kOk;
   }
 }
 
@@ -253,11 +251,7 @@ extern "C" {
 
 int32_t gst_rmdemux_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<RmDemuxState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
+  if (!quillar::ensure_adapter(&s->adapter, buffer)) return CHAIN_ERROR;
   if (s->state == quillar::kRmEnd) {
     gst_buffer_unref(buffer);
     return CHAIN_OK;
@@ -265,11 +259,9 @@ int32_t gst_rmdemux_chain(ParserOutput *output, GstBuffer *buffer) {
   if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
   // One item at a time: stop as soon as a frame or the codec data waits, and
   // as soon as a step fails, so that a failure is never hidden by later work.
-  int32_t pending = CHAIN_OK;
-  while (!output->frames && !output->codec_data && pending == CHAIN_OK) {
-    if (step(s, &pending) == RmStep::kNeedData) break;
-  }
-  return pending;
+  Status status = Status::kOk;
+  while (status == Status::kOk && !output->frames && !output->codec_data) status = step(s);
+  return quillar::chain_result(status);
 }
 
 int gst_rmdemux_reset(ParserOutput *output) {
@@ -277,8 +269,7 @@ int gst_rmdemux_reset(ParserOutput *output) {
   g_slist_foreach(s->streams, [](void *data, void *) { free_stream(data); }, nullptr);
   g_slist_free(s->streams);
   s->streams = nullptr;
-  gst_adapter_unref(s->adapter);
-  s->adapter = nullptr;
+  quillar::release_adapter(&s->adapter);
   s->state = quillar::kRmChunkHeader;
   s->chunk_tag = 0;
   s->chunk_size = 0;

@@ -1,9 +1,11 @@
-// Private state of the RealMedia demultiplexer, shared by its chunk walker
-// (rmdemux.cpp) and its packet layer (rmpacket.cpp).
+// Private state of the RealMedia demultiplexer and its descriptor. What its
+// chunk walker (rmdemux.cpp) and packet layer (rmpacket.cpp) share beyond
+// the state is in rm_internal.h.
 #pragma once
 
 #include <cstdint>
 
+#include "format/format.h"
 #include "quillar/gstadapter.h"
 #include "quillar/parser.h"
 
@@ -16,7 +18,7 @@ constexpr uint32_t kRmMaxPieces = 256;
 struct RmStream {
   uint32_t kind;            // 1: video, the only kind ever kept
   uint32_t id;              // stream number from the MDPR body
-  int32_t status;           // 0 healthy, CHAIN_ERROR once a frame had too many pieces
+  Status status;            // kOk, or kInvalid once a frame had too many pieces
   uint32_t expected_size;   // bytes the frame under assembly will have
   uint32_t assembled_size;  // bytes of pieces received for it so far
   uint32_t piece_count;     // pieces received for it so far
@@ -24,19 +26,7 @@ struct RmStream {
   GstAdapter *pieces;       // the pieces' bytes, in arrival order
 };
 
-struct RmDemuxState {
-  ParserOutput *output;
-  GSList *streams;            // RmStream*, in the order of their MDPR chunks
-  GstAdapter *adapter;        // input; created by the first chain call
-  uint32_t state;             // RmState
-  uint32_t chunk_tag;         // tag of the chunk being handled, as read
-  uint32_t chunk_size;        // bytes the current state still waits for
-  uint16_t chunk_version;
-  uint32_t packets_total;     // packets announced by the current DATA header
-  uint32_t packets_seen;      // packets handled since that header
-  uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
-};
-
+// The chunk walker's states; an all-zero record (0) acts as kRmChunkHeader.
 enum RmState : uint32_t {
   kRmChunkHeader = 1,
   kRmSkipChunk = 2,
@@ -51,17 +41,23 @@ enum RmState : uint32_t {
   kRmIndexRecords = 14,
 };
 
-// What one step of the state machine did.
-enum class RmStep {
-  kNeedData,  // the current state lacks bytes: return from the chain
-  kDone,      // the step did its work: go on if output allows
+struct RmDemuxState {
+  ParserOutput *output;
+  GSList *streams;            // RmStream*, in the order of their MDPR chunks
+  GstAdapter *adapter;        // input; created by the first chain call
+  RmState state;
+  uint32_t chunk_tag;         // tag of the chunk being handled, as read
+  uint32_t chunk_size;        // bytes the current state still waits for
+  uint16_t chunk_version;
+  uint32_t packets_total;     // packets announced by the current DATA header
+  uint32_t packets_seen;      // packets handled since that header
+  uint32_t next_data_offset;  // next DATA chunk's position; 0 for none
 };
 
-// One iteration of the DataPacket state: cuts one packet out of the input
-// and reassembles its RealVideo pieces. Sets *pending to the packet's result.
-RmStep rm_data_packet(RmDemuxState *s, int32_t *pending);
+// The exported reset returns a result (always 1); the table's reset has none.
+inline void rm_reset(ParserOutput *output) { (void)gst_rmdemux_reset(output); }
 
-// Enters End: the rest of the input is released as it arrives.
-void rm_enter_end(RmDemuxState *s);
+inline constexpr FormatDescriptor kRmFormat =
+    describe<RmDemuxState>("rm", standard_bit(7), nullptr, gst_rmdemux_chain, rm_reset);
 
 }  // namespace quillar

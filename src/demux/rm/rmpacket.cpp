@@ -10,17 +10,14 @@
 // for each piece the 32-bit little-endian values 1 and its offset.
 #include <cstring>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
-#include "demux/rm/rmdemux.h"
+#include "demux/rm/rm_internal.h"
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::RmDemuxState;
-using quillar::RmStep;
-using quillar::RmStream;
+using namespace quillar;
 
 constexpr uint32_t kFramingSize = 4;  // version and length
 constexpr uint32_t kHeaderSizeV0 = 8;  // stream, timestamp, group, flags
@@ -67,7 +64,7 @@ void put_le32(uint8_t *p, uint32_t v) {
 }
 
 // Hands out the frame assembled in `st` and starts a new one.
-int32_t finish_frame(RmDemuxState *s, RmStream *st) {
+Status finish_frame(RmDemuxState *s, RmStream *st) {
   const uint32_t held = gst_adapter_available(st->pieces);
   const uint32_t table = 1 + kTableEntrySize * st->piece_count;
   const uint64_t size = static_cast<uint64_t>(table) + held;
@@ -75,7 +72,7 @@ int32_t finish_frame(RmDemuxState *s, RmStream *st) {
                                         : nullptr;
   if (!frame) {
     forget_frame(st);
-    return CHAIN_ERROR;
+    return Status::kNoMemory;
   }
   frame->data[0] = static_cast<uint8_t>(st->piece_count - 1);
   for (uint32_t i = 0; i < st->piece_count; i++) {
@@ -84,134 +81,154 @@ int32_t finish_frame(RmDemuxState *s, RmStream *st) {
   }
   gst_adapter_copy(st->pieces, frame->data + table, 0, held);
   forget_frame(st);
-  return quillar::queue_frame(s->output, frame) ? CHAIN_OK : CHAIN_ERROR;
+  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
 }
 
-// Splits one packet body into pieces. `r` is positioned at the body and
-// counts from packet offset `base`. Returns the packet's result.
-int32_t reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r, uint32_t base) {
-  const int32_t ret = st->status;
+// A fragment header: its class, and for the classes that have them the
+// subsequence number, the frame length and the piece's offset.
+struct FragmentHeader {
+  uint8_t kind = 0;
+  uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
+};
+
+// Reads the fragment header at the reader's position; false when it is cut
+// short.
+bool read_fragment_header(ByteReader &r, FragmentHeader *h) {
+  uint8_t first = 0;
+  // The caller keeps more than two bytes in `r`; were the byte missing, it
+  // would read as 0 and the reads below would fall short.
+  (void)r.peek_u8(&first);
+  h->kind = first & 0xC0;
+  if (h->kind == kWholeFrame) return r.skip(2);
+  bool ok = true;
+  if (h->kind == kPartOfFrame || h->kind == kLastPartOfFrame) {
+    uint8_t sub = 0;
+    ok = r.skip(1) && r.read_u8(&sub);
+    h->subsequence = sub & 0x7Fu;
+  } else {
+    ok = r.skip(1);
+  }
+  return ok && read_number(&r, &h->frame_length) && read_number(&r, &h->piece_offset) &&
+         r.skip(1);  // sequence byte
+}
+
+// Adds one piece of `size` bytes (`piece` holds them, or is null for a
+// piece said to run past the packet) to the frame under assembly in `st`,
+// and hands the frame out once it is complete.
+Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, GstBuffer *piece,
+                 uint32_t size) {
+  if (h.subsequence <= 1) {
+    // A new frame: whatever an unfinished one left behind is dropped.
+    forget_frame(st);
+    st->expected_size = h.subsequence == 1 ? h.frame_length : size;
+  }
+  if (st->piece_count == quillar::kRmMaxPieces) {
+    gst_buffer_unref(piece);
+    st->status = Status::kInvalid;
+    return Status::kInvalid;
+  }
+  if (piece && !quillar::adapter_push(st->pieces, piece)) {
+    forget_frame(st);
+    return Status::kNoMemory;
+  }
+  st->piece_offsets[st->piece_count++] = st->assembled_size;
+  st->assembled_size += size;
+  return st->assembled_size >= st->expected_size ? finish_frame(s, st) : Status::kNeedMoreData;
+}
+
+// Splits one packet body into pieces. `r` reads the packet after its
+// framing and is positioned at the body. Returns the packet's status.
+Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r) {
+  const Status ret = st->status;
   for (;;) {
-    const uint8_t h = *r.current();
-    const uint8_t kind = h & 0xC0;
-    uint32_t subsequence = 0, frame_length = 0, piece_offset = 0;
-    bool header_ok = true;
-    if (kind == kWholeFrame) {
-      header_ok = r.skip(2);
-    } else {
-      if (kind == kPartOfFrame || kind == kLastPartOfFrame) {
-        uint8_t sub = 0;
-        header_ok = r.skip(1) && r.read_u8(&sub);
-        subsequence = sub & 0x7Fu;
-      } else {
-        header_ok = r.skip(1);
-      }
-      header_ok = header_ok && read_number(&r, &frame_length) &&
-                  read_number(&r, &piece_offset) && r.skip(1);  // sequence byte
-    }
-    if (!header_ok) {
+    FragmentHeader h;
+    if (!read_fragment_header(r, &h)) {
       // A short fragment header ends the packet and clears a failed stream.
-      st->status = CHAIN_OK;
-      return CHAIN_OK;
+      st->status = Status::kOk;
+      return Status::kOk;
     }
     const uint32_t left = static_cast<uint32_t>(r.remaining());
     uint32_t size = left;
-    if (kind == kLastPartOfFrame) size = piece_offset;
-    if (kind == kPackedFrame) size = frame_length;
+    if (h.kind == kLastPartOfFrame) size = h.piece_offset;
+    if (h.kind == kPackedFrame) size = h.frame_length;
 
     // A piece said to run past the packet is counted but holds no bytes.
     GstBuffer *piece = nullptr;
     if (size <= left) {
-      piece = gst_buffer_create_sub(packet, base + static_cast<uint32_t>(r.pos()), size);
+      piece = gst_buffer_create_sub(packet, static_cast<uint32_t>(r.offset()), size);
       if (!piece) {
         forget_frame(st);
-        return CHAIN_ERROR;
+        return Status::kNoMemory;
       }
     }
-    if (subsequence <= 1) {
-      // A new frame: whatever an unfinished one left behind is dropped.
-      forget_frame(st);
-      st->expected_size = subsequence == 1 ? frame_length : size;
-    }
-    if (st->piece_count == quillar::kRmMaxPieces) {
-      gst_buffer_unref(piece);
-      st->status = CHAIN_ERROR;
-      return CHAIN_ERROR;
-    }
-    if (piece && !quillar::adapter_push(st->pieces, piece)) {
-      forget_frame(st);
-      return CHAIN_ERROR;
-    }
-    st->piece_offsets[st->piece_count++] = st->assembled_size;
-    st->assembled_size += size;
-    if (st->assembled_size >= st->expected_size) {
-      const int32_t made = finish_frame(s, st);
-      if (made != CHAIN_OK) return made;
-      if (ret != CHAIN_OK) return ret;
-    }
+    // kOk: a frame was handed out; kNeedMoreData: the frame is not complete.
+    const Status added = add_piece(s, st, h, piece, size);
+    if (added == Status::kOk && ret != Status::kOk) return ret;
+    if (added != Status::kOk && added != Status::kNeedMoreData) return added;
     if (size > left || left - size <= 2) return ret;
     (void)r.skip(size);
   }
 }
 
 // Handles one packet; `packet` holds it whole, framing included.
-int32_t handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
-  ByteReader r(packet->data + kFramingSize, packet->size - kFramingSize);
+Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
+  ByteReader whole(packet->data, packet->size);
+  ByteReader r;
   const uint32_t header = version == 1 ? kHeaderSizeV1 : kHeaderSizeV0;
   uint16_t id = 0;
   // A packet shorter than its own header is dropped unread.
-  if (!(r.read_be16(&id) && r.seek(header))) return CHAIN_OK;
+  if (!(whole.skip(kFramingSize) && whole.sub(whole.remaining(), &r) && r.read_be16(&id) &&
+        r.seek(header)))
+    return Status::kOk;
   RmStream *st = find_stream(s, id);
-  if (!st || r.remaining() == 0) return CHAIN_OK;
+  if (!st || r.remaining() == 0) return Status::kOk;
   if (r.remaining() <= 2) return st->status;
-  return reassemble(s, st, packet, r, kFramingSize);
+  return reassemble(s, st, packet, r);
 }
 
 }  // namespace
 
-namespace quillar {
+namespace quillar::rm {
 
-RmStep rm_data_packet(RmDemuxState *s, int32_t *pending) {
+Status data_packet(RmDemuxState *s) {
   GstAdapter *a = s->adapter;
   const uint32_t available = gst_adapter_available(a);
   uint8_t framing[kFramingSize];
-  if (available < 2) return RmStep::kNeedData;
+  if (available < 2) return Status::kNeedMoreData;
   gst_adapter_copy(a, framing, 0, 2);
   ByteReader r(framing, sizeof framing);
   uint16_t version = 0, length = 0;
-  if (!r.read_be16(&version)) return RmStep::kNeedData;
+  if (!r.read_be16(&version)) return Status::kNeedMoreData;
   if (version > 1) {
     // The packets end here (often at the next chunk's tag).
     gst_adapter_flush(a, 2);
     if (s->next_data_offset != 0)
       s->state = kRmChunkHeader;
     else
-      rm_enter_end(s);
-    return RmStep::kDone;
+      enter_end(s);
+    return Status::kOk;
   }
-  if (available < kFramingSize) return RmStep::kNeedData;
+  if (available < kFramingSize) return Status::kNeedMoreData;
   gst_adapter_copy(a, framing, 0, kFramingSize);
-  if (!r.read_be16(&length)) return RmStep::kNeedData;
+  if (!r.read_be16(&length)) return Status::kNeedMoreData;
   if (length < kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
     if (length == 0 || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
-    return RmStep::kDone;
+    return Status::kOk;
   }
-  if (available < length) return RmStep::kNeedData;
+  if (available < length) return Status::kNeedMoreData;
+  Status handled = Status::kOk;
   if (length == kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
   } else {
     GstBuffer *packet = gst_adapter_take_buffer(a, length);
-    if (!packet) {
-      *pending = CHAIN_ERROR;  // nothing consumed: tried again on the next call
-      return RmStep::kDone;
-    }
-    *pending = handle_packet(s, packet, version);
+    if (!packet) return Status::kNoMemory;  // nothing consumed: tried again on the next call
+    handled = handle_packet(s, packet, version);
     gst_buffer_unref(packet);
   }
   s->packets_seen++;
   if (length == kFramingSize || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;
-  return RmStep::kDone;
+  return handled;
 }
 
-}  // namespace quillar
+}  // namespace quillar::rm

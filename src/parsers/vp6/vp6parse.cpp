@@ -5,16 +5,14 @@
 
 #include <cstdio>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/diag.h"
 #include "core/internal.h"
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::Diag;
-using quillar::Vp6ParseState;
+using namespace quillar;
 
 constexpr uint32_t kSizeField = 4;
 
@@ -25,17 +23,17 @@ bool unbufferable(uint32_t frame_size) {
 }
 
 // Consumes skipped-frame records and queues at most one frame.
-int32_t take_frame(Vp6ParseState *s) {
+Status take_frame(Vp6ParseState *s) {
   GstAdapter *adapter = s->adapter;
   while (!s->output->frames) {
     const uint32_t available = gst_adapter_available(adapter);
     if (available < kSizeField) {
       puts("Header Data Not yet available");
-      return CHAIN_OK;
+      return Status::kNeedMoreData;
     }
     ByteReader r(gst_adapter_peek(adapter, kSizeField), kSizeField);
     // The peek fails only when the field spans blocks and cannot be assembled.
-    if (!r.read_le32(&s->frame_size)) return CHAIN_ERROR;
+    if (!r.read_le32(&s->frame_size)) return Status::kNoMemory;
     if (s->frame_size == 0) {
       Diag().text("Found a Skipped frame as frame size is ").i32(0).text("\n").print();
       s->output->skipped_frames++;
@@ -44,16 +42,19 @@ int32_t take_frame(Vp6ParseState *s) {
     }
     if (available < static_cast<uint64_t>(s->frame_size) + kSizeField) {
       puts("Frame Data Not yet available");
-      // Keeping the rest of the file would only fill memory for nothing.
-      if (unbufferable(s->frame_size)) gst_adapter_clear(adapter);
-      return CHAIN_OK;
+      if (unbufferable(s->frame_size)) {
+        // Keeping the rest of the file would only fill memory for nothing.
+        s->phase = Vp6Phase::kDiscard;
+        gst_adapter_clear(adapter);
+      }
+      return Status::kNeedMoreData;
     }
     Diag().text("Found a frame of size ").i32(static_cast<int32_t>(s->frame_size)).text("\n").print();
     gst_adapter_flush(adapter, kSizeField);
     if (!quillar::queue_frame(s->output, gst_adapter_take_buffer(adapter, s->frame_size)))
-      return CHAIN_ERROR;
+      return Status::kNoMemory;
   }
-  return CHAIN_OK;
+  return Status::kOk;
 }
 
 }  // namespace
@@ -62,33 +63,27 @@ extern "C" {
 
 int32_t gst_vp6_parse_chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<Vp6ParseState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
-    gst_buffer_unref(buffer);
-    return CHAIN_ERROR;
-  }
+  if (!quillar::ensure_adapter(&s->adapter, buffer)) return CHAIN_ERROR;
   if (buffer) {
     Diag().text("In VP6 Pushing buffer of size ").u32(buffer->size).text(" to adapter\n").print();
-    if (unbufferable(s->frame_size)) {
+    if (s->phase == Vp6Phase::kDiscard) {
       gst_buffer_unref(buffer);
     } else if (!quillar::adapter_push(s->adapter, buffer)) {
       return CHAIN_ERROR;
     }
   }
-  if (unbufferable(s->frame_size)) {
+  if (s->phase == Vp6Phase::kDiscard) {
     puts("Frame Data Not yet available");
     return CHAIN_OK;
   }
-  return take_frame(s);
+  return quillar::chain_result(take_frame(s));
 }
 
 void gst_vp6_parse_reset(ParserOutput *output) {
   auto *s = quillar::state_of<Vp6ParseState>(output);
-  if (s->adapter) {
-    gst_adapter_unref(s->adapter);
-    s->adapter = nullptr;
-  }
+  quillar::release_adapter(&s->adapter);
   s->frame_size = 0;
+  s->phase = Vp6Phase::kRecords;
 }
 
 }  // extern "C"

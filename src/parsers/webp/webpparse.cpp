@@ -6,100 +6,89 @@
 
 #include <cstdio>
 
-#include "api/parser_output.h"
+#include "format/format.h"
 #include "core/byte_reader.h"
 #include "core/internal.h"
 
 namespace {
 
-using quillar::ByteReader;
-using quillar::fourcc;
-using quillar::WebpParseState;
+using namespace quillar;
 
 constexpr uint32_t kHeaderSize = 20;
 // The RIFF size counts the form type and the chunk header before the payload.
 constexpr uint64_t kRiffOverhead = 12;
 
-enum Phase : uint32_t {
-  kHeader = 0,
-  kFrameData = 1,
-};
-
-// Checks the file header. Returns true to go on to the frame step in this
-// call, false to return *result. A RIFF file of another form is not
+// Checks the file header; kOk goes on to the frame step in this call. A RIFF file of another form is not
 // rejected: its bytes 16 to 19 are taken as a frame size and the header
 // stays in place as the start of that frame.
-bool take_header(WebpParseState *s, int32_t *result) {
+Status take_header(WebpParseState *s) {
   GstAdapter *adapter = s->adapter;
   if (gst_adapter_available(adapter) < kHeaderSize) {
     puts("Not enough data available yet.");
-    *result = CHAIN_OK;
-    return false;
+    return Status::kNeedMoreData;
   }
   ByteReader r(gst_adapter_peek(adapter, kHeaderSize), kHeaderSize);
   uint32_t riff = 0, riff_size = 0, form = 0, chunk = 0, chunk_size = 0;
   if (!(r.read_le32(&riff) && r.read_le32(&riff_size) && r.read_le32(&form) &&
         r.read_le32(&chunk) && r.read_le32(&chunk_size))) {
-    puts("Failed getting header data.");
-    *result = CHAIN_ERROR;
-    return false;
+    puts("Failed getting header data.");  // the peek could not assemble the header
+    return Status::kNoMemory;
   }
   s->frame_size = chunk_size;
-  if (riff != fourcc("RIFF") || form != fourcc("WEBP")) return true;
+  if (riff != fourcc("RIFF") || form != fourcc("WEBP")) return Status::kOk;
   // Sizes first, then the chunk code. Compared in 64 bits: a RIFF size
   // below 12 must not wrap into a chunk of nearly 4 GiB.
   if (riff_size == 0 || chunk_size == 0 || chunk_size + kRiffOverhead != riff_size) {
     puts("Invalid frame size.");
-    *result = CHAIN_ERROR;
-    return false;
+    return Status::kInvalid;
   }
   if (chunk != fourcc("VP8 ")) {
     puts("Only lossy coding is supported.");
-    *result = CHAIN_NOT_SUPPORTED;
-    return false;
+    return Status::kUnsupported;
   }
   gst_adapter_flush(adapter, kHeaderSize);
-  s->phase = kFrameData;
-  return true;
+  s->phase = WebpPhase::kFrameData;
+  return Status::kOk;
 }
 
-int32_t take_frame(WebpParseState *s) {
-  if (gst_adapter_available(s->adapter) < s->frame_size) return CHAIN_OK;
+Status take_frame(WebpParseState *s) {
+  if (gst_adapter_available(s->adapter) < s->frame_size) return Status::kNeedMoreData;
   GstBuffer *frame = gst_adapter_take_buffer(s->adapter, s->frame_size);
   if (!frame) {
     puts("Frame buffer creation failed.");
-    return CHAIN_ERROR;
+    return Status::kNoMemory;
   }
-  return quillar::queue_frame(s->output, frame) ? CHAIN_OK : CHAIN_ERROR;
+  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+}
+
+Status step(WebpParseState *s) {
+  if (s->phase == WebpPhase::kHeader) {
+    const Status header = take_header(s);
+    if (header != Status::kOk) return header;
+  }
+  return take_frame(s);
 }
 
 }  // namespace
+
+bool quillar::webp_probe(const uint8_t *head) { return probe_starts_with(head, fourcc("RIFF")); }
 
 extern "C" {
 
 int32_t WEBPPARSE_Chain(ParserOutput *output, GstBuffer *buffer) {
   auto *s = quillar::state_of<WebpParseState>(output);
-  if (!s->adapter) s->adapter = gst_adapter_new();
-  if (!s->adapter) {
+  if (!quillar::ensure_adapter(&s->adapter, buffer)) {
     puts("Adapter creation failed.");
-    gst_buffer_unref(buffer);
     return CHAIN_ERROR;
   }
   if (!quillar::adapter_push(s->adapter, buffer)) return CHAIN_ERROR;
-  if (s->phase == kHeader) {
-    int32_t result = CHAIN_OK;
-    if (!take_header(s, &result)) return result;
-  }
-  return take_frame(s);
+  return quillar::chain_result(step(s));
 }
 
 void WEBPPARSE_Reset(ParserOutput *output) {
   auto *s = quillar::state_of<WebpParseState>(output);
-  if (s->adapter) {
-    gst_adapter_unref(s->adapter);
-    s->adapter = nullptr;
-  }
-  s->phase = kHeader;
+  quillar::release_adapter(&s->adapter);
+  s->phase = WebpPhase::kHeader;
   s->frame_size = 0;
 }
 

@@ -1,4 +1,0 @@
-// Moved below the front end: formats include format/format.h.
-#pragma once
-
-#include "format/format.h"
