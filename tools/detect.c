@@ -25,6 +25,7 @@ static const Container k_containers[] = {
     /* The code follows the first video track's codec: see matroska_container. */
     {"Matroska/WebM", VIDEO_STANDARD_VP8, 0, SIG("\x1A\x45\xDF\xA3"), 0, NULL, 0, NULL, NULL},
     {"RCV", VIDEO_STANDARD_VC1, 3, SIG("\xC5"), 4, SIG("\x04\x00\x00\x00"), NULL, declare_rcv},
+    {"FLV", VIDEO_STANDARD_VP6, 0, SIG("FLV\x01"), 0, NULL, 0, NULL, NULL},
     {"VP6 (size-prefixed)", VIDEO_STANDARD_VP6, 0, NULL, 0, 0, NULL, 0, ".vp6", declare_vp6},
     {"WAVE audio", 0, 0, SIG("RIFF"), 8, SIG("WAVE"), NULL, NULL},
     {"PNG image", 0, 0, SIG("\x89PNG"), 0, NULL, 0, NULL, NULL},
@@ -76,6 +77,7 @@ static const struct {
     {"vp6", VIDEO_STANDARD_VP6},       {"vp8", VIDEO_STANDARD_VP8},
     {"vp9", VIDEO_STANDARD_VP8},       {"ivf", VIDEO_STANDARD_VP8},
     {"webp", VIDEO_STANDARD_VP8},      {"webm", VIDEO_STANDARD_VP8},
+    {"flv", VIDEO_STANDARD_VP6},
 };
 
 static const struct {
@@ -85,7 +87,7 @@ static const struct {
     {VIDEO_STANDARD_VC1, "VC-1 (RCV, ASF or Matroska)"},
     {VIDEO_STANDARD_REALVIDEO, "RealVideo (RealMedia or Matroska)"},
     {VIDEO_STANDARD_AVI, "AVI"},
-    {VIDEO_STANDARD_VP6, "VP6 (size-prefixed)"},
+    {VIDEO_STANDARD_VP6, "VP6 (size-prefixed or FLV)"},
     {VIDEO_STANDARD_VP8, "VP8/VP9 (IVF, WebM) or VP8 (WebP)"},
 };
 
