@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the benchmark's large input files with the project's own writers,
 // streaming them to disk (no file is ever held whole in memory).
 // Usage: make_inputs OUTDIR SIZE_MIB

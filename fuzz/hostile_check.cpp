@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Hostile files against the memory bound: each case writes a file of a few
 // hundred MiB to a scratch directory (streamed, never held in memory) that
 // declares impossible sizes or runs a parser into a dead end, runs the

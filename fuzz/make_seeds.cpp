@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the writer-made seeds of every fuzz target: make_seeds CORPUS_DIR
 // (fuzz/corpus). Each target's input layout is the one its
 // LLVMFuzzerTestOneInput decodes; the files are small on purpose.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Running out of memory anywhere while a bundled sample is read: the n-th
 // allocation of a run fails, for every n up to the run's total (with a
 // stride for samples that make many allocations). Each run must end with a

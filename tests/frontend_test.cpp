@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The host calls: format selection, hand-out, codec configuration, teardown.
 #include <gtest/gtest.h>
 

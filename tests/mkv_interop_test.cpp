@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Matroska and WebM files made by ffmpeg and mkvmerge, checked item by item
 // against ffprobe's packets of the first video stream, and remuxes of IVF,
 // RealMedia and RCV files, which must give the same items as the original.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The Matroska/WebM demultiplexer on files built in memory.
 #include <gtest/gtest.h>
 

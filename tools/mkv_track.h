@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Which video standard a Matroska/WebM file's track list calls for, from the
  * file's first bytes (the track list sits in the first few KiB of files from
  * ffmpeg and mkvmerge). */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #define _POSIX_C_SOURCE 200809L
 #include "run.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Installs what the test suite needs and is missing (with apt-get, through
 # sudo when not root; it says what it installs first), then builds and runs
 # every test: `cmake --workflow --preset test`.

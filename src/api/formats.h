@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The formats the front end can select, and the rules that select them.
 // Adding a format is one row in kFormats (and one word in the fuzz targets'
 // list): its descriptor says which codes it serves and how it recognises a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The host-facing front end: format selection, the read-and-hand-out loop,
 // codec configuration and teardown.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What every format shares with the front end, and nothing more: the status
 // of one parse step, the descriptor each format publishes next to its code,
 // and the helpers that hand finished frames over. Formats include this

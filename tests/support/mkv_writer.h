@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A small EBML writer for Matroska/WebM test files: elements, track entries,
 // blocks with every lacing form, clusters and segments of known or unknown
 // size.

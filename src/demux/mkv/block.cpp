@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A block of the played track: the header (track number, relative time,
 // flags), the lacing that packs several frames into one block, and the
 // header bytes a track may have stripped from every frame.

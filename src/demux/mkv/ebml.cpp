@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // EBML reading: variable-size integers, element IDs and sizes, and the
 // children of a master element held whole.
 #include "demux/mkv/mkv_internal.h"

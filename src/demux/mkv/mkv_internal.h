@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Matroska/WebM demultiplexer: the state record and what its parts share.
 // The file is read in one sequential pass: element headers are read as they
 // arrive, the few masters that hold what is played (Segment, Cluster,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Matroska/WebM demultiplexer: the probe, chain and reset functions (the
 // descriptor is in mkv_internal.h). The chain pushes the block into the adapter and walks elements
 // until a frame or the codec item waits, or the input runs out.

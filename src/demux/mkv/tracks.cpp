@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The track list: reads every TrackEntry, plays the first video track whose
 // codec fits the video standard, and publishes its frame size and its codec
 // item the way the other container of the same standard does.

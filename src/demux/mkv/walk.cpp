@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The element walk: one step reads an element header, or releases skipped
 // bytes, or parses an element held whole. Masters are entered only on the
 // way to the blocks (Segment, Cluster, BlockGroup); the open ones are kept
