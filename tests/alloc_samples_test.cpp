@@ -5,7 +5,6 @@
 // published result code, hand out no null or damaged item, and the items it
 // did hand out must be the first items of the clean run; under the
 // sanitizer build nothing may leak either.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,56 +15,26 @@
 #include "quillar/gstparser.h"
 #include "support/alloc_fail.h"
 #include "support/host.h"
+#include "support/streams.h"
 
 using namespace qtest;
 
+namespace qtest {
+void PrintTo(const BundledSample &s, std::ostream *os) {
+  *os << s.name << " (standard " << s.standard << ")";
+}
+}  // namespace qtest
+
 namespace {
 
-struct Sample {
-  std::string name;
-  uint32_t standard;
-};
-
-void PrintTo(const Sample &s, std::ostream *os) { *os << s.name << " (standard " << s.standard << ")"; }
-
-std::vector<Sample> samples() {
-  const struct {
-    const char *suffix;
-    uint32_t standard;
-  } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
-               {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9},
-               {".webm", 10}, {".mkv", 7}};
-  std::vector<Sample> found;
-  DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
-  while (dirent *e = d ? readdir(d) : nullptr) {
-    const std::string name = e->d_name;
-    for (const auto &k : kinds) {
-      const std::string suffix = k.suffix;
-      if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-        found.push_back({name, k.standard});
-    }
-  }
-  if (d) closedir(d);
-  return found;
-}
-
-Bytes read_file(const std::string &path) {
-  Bytes b;
-  FILE *f = fopen(path.c_str(), "rb");
-  if (!f) return b;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) b.insert(b.end(), chunk, chunk + n);
-  fclose(f);
-  return b;
-}
+using Sample = BundledSample;
 
 // At most this many failure points per sample and capacity keep the sweep
 // within seconds (every allocation is tried when a run makes fewer).
 constexpr size_t kMaxPoints = 300;
 
 void sweep(const Sample &s, uint32_t capacity) {
-  const Bytes file = read_file(QUILLAR_SOURCE_DIR "/samples/" + s.name);
+  const Bytes file = read_bytes(QUILLAR_SOURCE_DIR "/samples/" + s.name);
   ASSERT_FALSE(file.empty()) << s.name;
   HostRun clean;
   size_t total = 0;
@@ -111,7 +80,7 @@ TEST_P(SampleAllocation, EveryFailurePointEndsCleanlyWithAPrefixOfTheItems) {
   sweep(GetParam(), 1u << 24);
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, SampleAllocation, ::testing::ValuesIn(samples()),
+INSTANTIATE_TEST_SUITE_P(Samples, SampleAllocation, ::testing::ValuesIn(bundled_samples()),
                          [](const ::testing::TestParamInfo<Sample> &p) {
                            std::string n = p.param.name;
                            for (char &c : n)

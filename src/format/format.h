@@ -133,6 +133,18 @@ inline void release_adapter(GstAdapter **adapter) {
   *adapter = nullptr;
 }
 
+// Releases what has arrived of a stretch that is only stepped over (a
+// skipped chunk, tag or element), at most *left bytes, and counts it off.
+// Returns how many bytes were released; the stretch is done when *left is 0.
+template <typename Count>
+uint32_t release_arrived(GstAdapter *adapter, Count *left) {
+  const uint32_t available = gst_adapter_available(adapter);
+  const uint32_t n = available < *left ? available : static_cast<uint32_t>(*left);
+  gst_adapter_flush(adapter, n);
+  *left -= n;
+  return n;
+}
+
 // Queues a finished frame, handing over the caller's reference. A NULL frame
 // is never queued. Returns false, with the frame released, when it could not
 // be queued (NULL, or out of memory); callers then report CHAIN_ERROR.

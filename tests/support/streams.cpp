@@ -17,27 +17,36 @@
 
 namespace qtest {
 
+std::vector<BundledSample> bundled_samples() {
+  const struct {
+    const char *suffix;
+    uint32_t standard;
+  } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
+               {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9},
+               {".webm", 10}, {".mkv", 7}};
+  std::vector<BundledSample> found;
+  DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
+  while (dirent *e = d ? readdir(d) : nullptr) {
+    const std::string name = e->d_name;
+    for (const auto &k : kinds) {
+      const size_t n = strlen(k.suffix);
+      if (name.size() > n && name.compare(name.size() - n, n, k.suffix) == 0)
+        found.push_back({name, k.standard});
+    }
+  }
+  if (d) closedir(d);
+  std::sort(found.begin(), found.end(),
+            [](const BundledSample &a, const BundledSample &b) { return a.name < b.name; });
+  return found;
+}
+
 const std::vector<StreamInput> &stream_inputs() {
   static const std::vector<StreamInput> inputs = [] {
     std::vector<StreamInput> found;
-    const struct {
-      const char *suffix;
-      uint32_t standard;
-    } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
-                 {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9},
-                 {".webm", 10}, {".mkv", 7}};
-    DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
-    while (dirent *e = d ? readdir(d) : nullptr) {
-      const std::string name = e->d_name;
-      for (const auto &k : kinds) {
-        const size_t n = strlen(k.suffix);
-        if (name.size() > n && name.compare(name.size() - n, n, k.suffix) == 0)
-          found.push_back({name, k.standard, read_bytes(QUILLAR_SOURCE_DIR "/samples/" + name),
-                           QUILLAR_SOURCE_DIR "/samples/" + name});
-      }
+    for (const BundledSample &s : bundled_samples()) {
+      const std::string path = QUILLAR_SOURCE_DIR "/samples/" + s.name;
+      found.push_back({s.name, s.standard, read_bytes(path), path});
     }
-    if (d) closedir(d);
-    std::sort(found.begin(), found.end(), [](const StreamInput &a, const StreamInput &b) { return a.name < b.name; });
     IvfWriter ivf;
     for (uint32_t i = 0; i < 508; i++) ivf.frame(pattern(60 + (i * 37) % 400, i), i);
     found.push_back({"writer-508-frames.ivf", 10, ivf.take(), ""});

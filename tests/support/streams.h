@@ -17,6 +17,14 @@
 
 namespace qtest {
 
+// The files in samples/ that the library reads, by name, each with the video
+// standard code its extension stands for.
+struct BundledSample {
+  std::string name;
+  uint32_t standard;
+};
+std::vector<BundledSample> bundled_samples();
+
 // A bundled sample (or a file made in memory) with its video standard code.
 struct StreamInput {
   std::string name;

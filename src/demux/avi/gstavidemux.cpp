@@ -38,10 +38,7 @@ void start_skip(AviDemuxState *s, uint32_t size) {
 }
 
 bool skipped(AviDemuxState *s) {
-  const uint32_t available = gst_adapter_available(s->adapter);
-  const uint32_t n = available < s->skip_remaining ? available : s->skip_remaining;
-  gst_adapter_flush(s->adapter, n);
-  s->skip_remaining -= n;
+  release_arrived(s->adapter, &s->skip_remaining);
   return s->skip_remaining == 0;
 }
 

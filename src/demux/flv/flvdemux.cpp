@@ -46,10 +46,7 @@ Status read_file_header(FlvDemuxState *s) {
 
 // Releases up to tag_left bytes of what has arrived; moves on when all have.
 Status release(FlvDemuxState *s) {
-  const uint32_t available = gst_adapter_available(s->adapter);
-  const uint32_t n = available < s->tag_left ? available : s->tag_left;
-  gst_adapter_flush(s->adapter, n);
-  s->tag_left -= n;
+  release_arrived(s->adapter, &s->tag_left);
   if (s->tag_left) return Status::kNeedMoreData;
   s->state = FlvState::kBackPointer;
   return Status::kOk;

@@ -147,10 +147,7 @@ Status element_header(MkvState *s) {
 }
 
 Status skip_bytes(MkvState *s) {
-  const uint32_t available = gst_adapter_available(s->adapter);
-  const uint64_t n = available < s->remaining ? available : s->remaining;
-  consume(s, n);
-  s->remaining -= n;
+  s->offset += release_arrived(s->adapter, &s->remaining);
   if (s->remaining) return Status::kNeedMoreData;
   s->phase = Phase::kElementHeader;
   return Status::kOk;

@@ -115,10 +115,7 @@ Status chunk_header(RmDemuxState *s) {
 
 // Chunks whose bodies are only stepped over are released as they arrive.
 Status skip_body(RmDemuxState *s) {
-  const uint32_t available = gst_adapter_available(s->adapter);
-  const uint32_t n = available < s->chunk_size ? available : s->chunk_size;
-  gst_adapter_flush(s->adapter, n);
-  s->chunk_size -= n;
+  release_arrived(s->adapter, &s->chunk_size);
   if (s->chunk_size > 0) return Status::kNeedMoreData;
   s->state = quillar::kRmChunkHeader;
   return Status::kOk;
