@@ -128,13 +128,8 @@ endif()
 # version, so a package built against this one depends on at least this
 # version. shlibs says the same for tools that do not read symbols files.
 # The ldconfig trigger refreshes the loader cache after install and removal.
-file(GLOB QUILLAR_DEB_EXPORT_LISTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/abi/exports/*.txt)
-set(QUILLAR_DEB_SYMBOLS "")
-foreach(list_file IN LISTS QUILLAR_DEB_EXPORT_LISTS)
-  file(STRINGS ${list_file} names REGEX "^[A-Za-z_][A-Za-z0-9_]*$")
-  list(APPEND QUILLAR_DEB_SYMBOLS ${names})
-endforeach()
-list(SORT QUILLAR_DEB_SYMBOLS)
+include(${PROJECT_SOURCE_DIR}/cmake/QuillarExports.cmake)
+quillar_read_exports(QUILLAR_DEB_SYMBOLS ${PROJECT_SOURCE_DIR}/abi/exports)
 set(QUILLAR_DEB_RUNTIME ${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME})
 set(symbols "${QUILLAR_DEB_SONAME} ${QUILLAR_DEB_RUNTIME} #MINVER#\n")
 string(APPEND symbols "* Build-Depends-Package: ${CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME}\n")

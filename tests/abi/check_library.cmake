@@ -3,14 +3,8 @@
 # functions and data that the public headers declare with QUILLAR_API, and
 # exactly the names listed in abi/exports/*.txt (the source of the version
 # script); and it needs nothing but the C library.
-file(GLOB lists ${EXPORT_LISTS_DIR}/*.txt)
-set(listed "")
-foreach(f IN LISTS lists)
-  file(STRINGS ${f} names REGEX "^[A-Za-z_][A-Za-z0-9_]*$")
-  list(APPEND listed ${names})
-endforeach()
-list(SORT listed)
-list(REMOVE_DUPLICATES listed)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/QuillarExports.cmake)
+quillar_read_exports(listed ${EXPORT_LISTS_DIR})
 
 # The headers' declarations, read through the preprocessor (so comments and
 # conditionals count as the compiler sees them), with the export macro
