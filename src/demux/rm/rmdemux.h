@@ -43,6 +43,7 @@ enum RmState : uint32_t {
 
 struct RmDemuxState {
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   GSList *streams;            // RmStream*, in the order of their MDPR chunks
   GstAdapter *adapter;        // input; created by the first chain call
   RmState state;

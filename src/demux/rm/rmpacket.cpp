@@ -81,7 +81,7 @@ Status finish_frame(RmDemuxState *s, RmStream *st) {
   }
   gst_adapter_copy(st->pieces, frame->data + table, 0, held);
   forget_frame(st);
-  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+  return quillar::queue_frame(s->output, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 // A fragment header: its class, and for the classes that have them the

@@ -17,6 +17,7 @@ enum class IvfPhase : uint32_t {
 
 struct IvfParseState {
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   GstAdapter *adapter;  // created by the first chain call
   IvfPhase phase;
 };
