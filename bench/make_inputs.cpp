@@ -18,6 +18,7 @@
 
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"
+#include "support/flv_writer.h"
 #include "support/ivf_writer.h"
 #include "support/rcv_writer.h"
 #include "support/rm_writer.h"
@@ -119,6 +120,13 @@ void ivf(const std::string &dir, const char *name, uint64_t target, uint32_t lo,
   manifest(name, 10, "all", c);
 }
 
+// One FLV tag and the back-pointer after it.
+Bytes tag_bytes(uint32_t type, const Bytes &data, uint32_t time) {
+  const size_t header = 9 + 4;  // what FlvWriter puts before the first tag
+  Bytes b = qtest::FlvWriter().tag({type, data, time}).take();
+  return Bytes(b.begin() + header, b.end());
+}
+
 // Size-prefixed VP6 frames, about one in twenty a skipped (empty) record.
 // libavformat has no reader for this stream.
 void vp6(const std::string &dir, const char *name, uint64_t target) {
@@ -142,6 +150,31 @@ void vp6(const std::string &dir, const char *name, uint64_t target) {
 
 // RCV: the 36-byte header (its 4 configuration bytes are the codec-data
 // item), then frames of 1-40 KB, one in ten a key frame.
+// FLV: VP6 frame tags 40 ms apart, a PCM audio tag after every second one,
+// about one in twenty a tag without frame data (a skipped frame, which
+// libavformat drops), and onMetaData first.
+void flv(const std::string &dir, const char *name, uint64_t target) {
+  Output out(at(dir, name));
+  Random rng{0x3C6EF372FE94F82Bull};
+  Counts c;
+  qtest::FlvWriter head;
+  out.put(head.script(qtest::flv_metadata(0, 640, 480, 4)).take());
+  for (uint32_t n = 0; out.written() < target; n++) {
+    qtest::Writer w;
+    const uint32_t time = n * 40;
+    if (rng.chance(5)) {
+      w.bytes(tag_bytes(9, qtest::flv_vp6({}), time));
+    } else {
+      const Bytes frame = rng.bytes(rng.range(2000, 30000));
+      w.bytes(tag_bytes(9, qtest::flv_vp6(frame, n % 50 == 0 ? 1 : 2), time));
+      c.frame(frame.size());
+    }
+    if (n % 2) w.bytes(tag_bytes(8, qtest::flv_audio(rng.bytes(rng.range(400, 1500))), time));
+    out.put(w.take());
+  }
+  manifest(name, 9, "video", c);
+}
+
 void rcv(const std::string &dir, const char *name, uint64_t target) {
   Output out(at(dir, name));
   qtest::RcvHeader header;
@@ -331,6 +364,7 @@ int main(int argc, char **argv) {
   ivf(dir, "ivf-small.ivf", target, 1000, 2000);
   ivf(dir, "ivf-large.ivf", target, 45000, 75000);
   vp6(dir, "vp6.vp6", target);
+  flv(dir, "flv.flv", target);
   rcv(dir, "rcv.rcv", target);
   avi(dir, "avi.avi", target);
   asf(dir, "asf.asf", target);

@@ -156,6 +156,17 @@ std::vector<Case> cases() {
   c.push_back({"rm-unknown-chunk-4GiB", 7,
                cat(RmWriter().file_header().properties().take(), Writer().tag("ZZZZ").be32(0xFFFFFFF0u).be16(0).take()),
                {}, Bound::kDeadEnd, "an unknown chunk of 4 GiB, then data"});
+  // FLV: the back-pointer before each tag, then its header; the fill is the
+  // tag's data.
+  const Bytes flv_head = Writer().raw("FLV", 3).u8(1).u8(5).be32(9).take();
+  c.push_back({"flv-skipped-tags-16MiB", 9, flv_head,
+               Writer().be32(0).u8(18).be24(0xFFFFFF).be24(0).u8(0).be24(0).take(), Bound::kDeadEnd,
+               "script tags of 16 MiB (the largest), one after the other", 0xFFFFFF});
+  c.push_back({"flv-largest-frames", 9, flv_head,
+               Writer().be32(0).u8(9).be24(0xFFFFFF).be24(0).u8(0).be24(0).u8(0x24).u8(0).take(),
+               Bound::kItems, "VP6 frame tags of 16 MiB (the largest), one after the other", 0xFFFFFF - 2});
+  c.push_back({"flv-header-4GiB", 9, Writer().raw("FLV", 3).u8(1).u8(5).be32(0xFFFFFFFFu).take(), {},
+               Bound::kDeadEnd, "a file header declaring itself 4 GiB long"});
   return c;
 }
 

@@ -9,6 +9,7 @@
 
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"
+#include "support/flv_writer.h"
 #include "support/ivf_writer.h"
 #include "support/rcv_writer.h"
 #include "support/rm_writer.h"
@@ -76,6 +77,25 @@ Bytes ivf_file(const char *codec) {
 Bytes vp6_file() {
   Vp6Writer w;
   return w.frame(pattern(30, 3)).skipped().frame(pattern(200, 4)).take();
+}
+
+// VP6 frames with and without alpha between audio and script tags, a
+// command frame, a tag without frame data and a wrong back-pointer.
+Bytes flv_file() {
+  FlvWriter w;
+  w.script(flv_metadata(0.2, 64, 48, 4)).video(flv_vp6(pattern(40, 28), 1, 0x22), 0);
+  w.audio(flv_audio(pattern(30, 29)), 0).video({0x54, 0x00}, 40).video(flv_vp6({}), 40);
+  FlvTag alpha{9, flv_vp6_alpha(pattern(50, 30), pattern(20, 31)), 0x01000050};
+  alpha.back_pointer = 0;
+  return w.tag(alpha).video(flv_vp6(pattern(300, 32)), 120).take();
+}
+
+// Tags nobody reads, larger than a push, between frames
+// (they are released as they arrive).
+Bytes flv_large_tags_file() {
+  FlvWriter w(5, 30);
+  w.video(flv_vp6(pattern(20, 33), 1)).script(Bytes(5000, 'm')).tag({0x1F, Bytes(4500, 7)});
+  return w.audio(flv_audio(pattern(6000, 34))).video(flv_vp6(pattern(25, 35))).take();
 }
 
 Bytes rcv_file() {
@@ -228,6 +248,8 @@ int main(int argc, char **argv) {
   format_seeds(10, "ivf", "ivf-vp9", ivf_file("VP90"));
   format_seeds(10, "webp", "webp", webp_file());
   format_seeds(9, "vp6", "vp6", vp6_file());
+  format_seeds(9, "flv", "flv", flv_file());
+  format_seeds(9, "flv", "flv-large-tags", flv_large_tags_file());
   format_seeds(5, "rcv", "rcv", rcv_file());
   AsfLayout multiple;
   multiple.multiple = true;

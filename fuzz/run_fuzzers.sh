@@ -44,7 +44,7 @@ for t in "${targets[@]}"; do
     host_5) seeds="samples/*.rcv samples/*.wmv" ;;
     host_7) seeds="samples/*.rm" ;;
     host_8) seeds="samples/*.avi" ;;
-    host_9) seeds="samples/*.vp6" ;;
+    host_9) seeds="samples/*.vp6 samples/*.flv" ;;
     host_10) seeds="samples/*.ivf samples/*.webp" ;;
     *) seeds="" ;;
   esac

@@ -31,7 +31,8 @@ std::vector<Sample> samples() {
   const struct {
     const char *suffix;
     uint32_t standard;
-  } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5}, {".rm", 7}, {".avi", 8}, {".vp6", 9}};
+  } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
+               {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9}};
   std::vector<Sample> found;
   DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
   while (dirent *e = d ? readdir(d) : nullptr) {

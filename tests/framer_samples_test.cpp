@@ -16,6 +16,7 @@ TEST(FramerSamples, BundledFilesAreWhatTheWritersMake) {
   EXPECT_TRUE(read_bytes(sample("filler-176x144.rcv")) == sample_rcv())
       << "regenerate with: build/default/tests/make_samples samples";
   EXPECT_TRUE(read_bytes(sample("filler.vp6")) == sample_vp6());
+  EXPECT_TRUE(read_bytes(sample("filler-vp6.flv")) == sample_flv());
 }
 
 TEST(FramerSamples, RcvMatchesFfprobesVc1TestDemuxer) {

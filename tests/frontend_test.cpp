@@ -97,6 +97,9 @@ TEST(Selection, EachCodePicksItsRowByTheFirstBytes) {
       {7, {0, '.', 'R', 'M', 'F', 0}, "rm", 1, ""},
       {8, {0, 'R', 'I', 'F', 'F', 0}, "avi", 1, ""},
       {9, {0}, "vp6", 1, ""},
+      {9, {'F', 'L', 'V', 1, 0}, "flv", 1, ""},
+      {9, {'F', 'L', 'V', 2, 0}, "vp6", 1, ""},
+      {9, {'F', 'L', 'V'}, "vp6", 1, ""},  // too short to probe
       {10, {'D', 'K', 'I', 'F', 0}, "ivf", 0, ""},
       {10, {'R', 'I', 'F', 'F', 0}, "webp", 0, ""},
       {10, {'R', 'I', 'F', 'X', 0}, nullptr, 0, "Cannot determinate VP8 file format\n"},

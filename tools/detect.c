@@ -23,6 +23,7 @@ static const Container k_containers[] = {
      declare_asf},
     {"RealMedia", VIDEO_STANDARD_REALVIDEO, 0, SIG(".RMF"), 0, NULL, 0, NULL, NULL},
     {"RCV", VIDEO_STANDARD_VC1, 3, SIG("\xC5"), 4, SIG("\x04\x00\x00\x00"), NULL, declare_rcv},
+    {"FLV", VIDEO_STANDARD_VP6, 0, SIG("FLV\x01"), 0, NULL, 0, NULL, NULL},
     {"VP6 (size-prefixed)", VIDEO_STANDARD_VP6, 0, NULL, 0, 0, NULL, 0, ".vp6", declare_vp6},
     {"WAVE audio", 0, 0, SIG("RIFF"), 8, SIG("WAVE"), NULL, NULL},
     {"PNG image", 0, 0, SIG("\x89PNG"), 0, NULL, 0, NULL, NULL},
@@ -73,7 +74,7 @@ static const struct {
     {"realmedia", VIDEO_STANDARD_REALVIDEO}, {"avi", VIDEO_STANDARD_AVI},
     {"vp6", VIDEO_STANDARD_VP6},       {"vp8", VIDEO_STANDARD_VP8},
     {"vp9", VIDEO_STANDARD_VP8},       {"ivf", VIDEO_STANDARD_VP8},
-    {"webp", VIDEO_STANDARD_VP8},
+    {"webp", VIDEO_STANDARD_VP8},      {"flv", VIDEO_STANDARD_VP6},
 };
 
 static const struct {
@@ -83,7 +84,7 @@ static const struct {
     {VIDEO_STANDARD_VC1, "VC-1 (RCV or ASF)"},
     {VIDEO_STANDARD_REALVIDEO, "RealVideo (RealMedia)"},
     {VIDEO_STANDARD_AVI, "AVI"},
-    {VIDEO_STANDARD_VP6, "VP6 (size-prefixed)"},
+    {VIDEO_STANDARD_VP6, "VP6 (size-prefixed or FLV)"},
     {VIDEO_STANDARD_VP8, "VP8/VP9 (IVF) or VP8 (WebP)"},
 };
 

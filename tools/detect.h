@@ -59,7 +59,7 @@ const Container *container_without_signature(uint32_t standard);
 
 /* The code for a name, case-insensitive ("vp8", "vp9", "webp", "ivf" -> 10;
  * "vc1", "vc-1", "wmv", "asf", "rcv" -> 5; "rv", "rm", "realvideo",
- * "realmedia" -> 7; "avi" -> 8; "vp6" -> 9) or a decimal number; 0 when
+ * "realmedia" -> 7; "avi" -> 8; "vp6", "flv" -> 9) or a decimal number; 0 when
  * neither. */
 uint32_t parse_standard(const char *text);
 /* A short description of a code, for messages. */

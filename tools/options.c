@@ -24,7 +24,7 @@ static const char k_usage[] =
     "/dev/stdin) for standard input, a pipe included.\n"
     "\n"
     "  -s, --standard=CODE  video standard: 5 (vc1, rcv, asf, wmv), 7 (rm, rv,\n"
-    "                       realvideo), 8 (avi), 9 (vp6), 10 (vp8, vp9, ivf,\n"
+    "                       realvideo), 8 (avi), 9 (vp6, flv), 10 (vp8, vp9, ivf,\n"
     "                       webp); names in any case. Without it the code comes\n"
     "                       from the first bytes; VP6 has no signature, so a\n"
     "                       file named *.vp6 is taken as code 9\n"

@@ -10,6 +10,7 @@
 
 #include "demux/asf/gstasfdemux.h"
 #include "demux/avi/gstavidemux.h"
+#include "demux/flv/flvdemux.h"
 #include "demux/rm/rmdemux.h"
 #include "format/format.h"
 #include "parsers/ivf/gstivfparse.h"
@@ -31,7 +32,8 @@ inline constexpr const FormatDescriptor *kFormats[] = {
     &kAsfFormat,   // 5: any other file
     &kRmFormat,    // 7
     &kAviFormat,   // 8
-    &kVp6Format,   // 9
+    &kFlvFormat,   // 9: "FLV" and version 1
+    &kVp6Format,   // 9: any other file
 };
 
 // How the first bytes are read for a code whose rows probe. The bytes are

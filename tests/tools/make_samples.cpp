@@ -1,4 +1,4 @@
-// Writes the bundled RCV and VP6 samples: make_samples DIR
+// Writes the bundled RCV, VP6 and FLV samples: make_samples DIR
 #include <cstdio>
 #include <string>
 
@@ -22,7 +22,8 @@ int main(int argc, char **argv) {
   }
   const std::string dir = argv[1];
   if (!write(dir + "/filler-176x144.rcv", qtest::sample_rcv()) ||
-      !write(dir + "/filler.vp6", qtest::sample_vp6())) {
+      !write(dir + "/filler.vp6", qtest::sample_vp6()) ||
+      !write(dir + "/filler-vp6.flv", qtest::sample_flv())) {
     perror("make_samples");
     return 1;
   }
