@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Benchmark reader: the copy limit of the design. The file is read in
  * 8192-byte blocks and each block copied once into a host buffer.
  * Usage: copy_reader FILE

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Benchmark reader: the peer. The file through libavformat's av_read_frame.
  * Usage: lavf_reader FILE [video] [copy]
  * With "video", only packets of video streams are counted and touched (for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the benchmark's large input files with the project's own writers,
 // streaming them to disk (no file is ever held whole in memory).
 // Usage: make_inputs OUTDIR SIZE_MIB
@@ -20,6 +21,7 @@
 #include "support/avi_writer.h"
 #include "support/flv_writer.h"
 #include "support/ivf_writer.h"
+#include "support/mkv_writer.h"
 #include "support/rcv_writer.h"
 #include "support/rm_writer.h"
 #include "support/vp6_writer.h"
@@ -352,6 +354,43 @@ void rm(const std::string &dir, const char *name, uint64_t target) {
   manifest(name, 7, "video", c);
 }
 
+// WebM as a live writer streams it: an unknown-size Segment, VP8 video and
+// Opus audio in clusters of about one second, video frames of 2-60 KB (one
+// in ten in a BlockGroup), audio blocks of 150-400 bytes, one in four a
+// Xiph lace of three frames.
+void webm(const std::string &dir, const char *name, uint64_t target) {
+  namespace m = qtest::mkv;
+  Output out(at(dir, name));
+  const Bytes opus_head = Writer().tag("Opus").tag("Head").u8(1).u8(2).le16(312).le32(48000).le16(0).u8(0).take();
+  const m::Track video = {1, 1, "V_VP8", {}, 640, 360, {}};
+  const m::Track audio = {2, 2, "A_OPUS", opus_head, 0, 0, {}};
+  out.put(m::cat({m::ebml_header(), m::id_bytes(m::kSegment), m::unknown_size(),
+                  m::el(m::kInfo, m::cat({m::uint_el(0x2AD7B1, 1000000), m::str_el(0x4D80, "quillar-bench")})),
+                  m::tracks({video, audio})}));
+  Random rng{0x3C6EF372FE94F82Bull};
+  Counts c;
+  uint64_t time_ms = 0;
+  while (out.written() < target) {
+    std::vector<Bytes> blocks = {m::uint_el(m::kTimestamp, time_ms)};
+    for (uint32_t i = 0; i < 25; i++) {
+      const Bytes frame = rng.bytes(rng.range(2000, 60000));
+      const bool group = i % 10 == 5;
+      const auto key = static_cast<uint8_t>(!group && i == 0 ? 0x80 : 0);
+      Bytes block = {0x81, static_cast<uint8_t>(i * 40 >> 8), static_cast<uint8_t>(i * 40), key};
+      block.insert(block.end(), frame.begin(), frame.end());
+      blocks.push_back(group ? m::el(m::kBlockGroup, m::el(m::kBlock, block)) : m::el(m::kSimpleBlock, block));
+      c.frame(frame.size());
+      std::vector<Bytes> sound = {rng.bytes(rng.range(150, 400))};
+      if (rng.chance(25)) sound = {rng.bytes(rng.range(150, 400)), rng.bytes(rng.range(150, 400)), sound[0]};
+      blocks.push_back(m::el(m::kSimpleBlock, m::block_payload(2, sound, sound.size() > 1 ? m::Lacing::kXiph
+                                                                                          : m::Lacing::kNone)));
+    }
+    out.put(m::el(m::kCluster, m::cat(blocks)));
+    time_ms += 1000;
+  }
+  manifest(name, 10, "video", c);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -369,5 +408,6 @@ int main(int argc, char **argv) {
   avi(dir, "avi.avi", target);
   asf(dir, "asf.asf", target);
   rm(dir, "rm.rm", target);
+  webm(dir, "webm.webm", target);
   return 0;
 }

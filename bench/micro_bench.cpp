@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Micro-benchmarks of the hot paths.
 #include <benchmark/benchmark.h>
 

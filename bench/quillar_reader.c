@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Benchmark reader: a file through libQuillar's four host calls.
  * Usage: quillar_reader FILE STANDARD [CAPACITY]
  * Prints: items=N bytes=B sum=S frame_sum=F seconds=T ...

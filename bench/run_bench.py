@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Whole-file benchmark: libQuillar against libavformat and the copy limit.
 
 Generates large inputs with the project's own writers (outside the

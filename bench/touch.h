@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* The cheap checksum every benchmark reader runs over every byte it gets, so
  * that no reader can skip work the others do. It is the plain sum of the
  * bytes, so it does not depend on how a stream is cut into pieces. */

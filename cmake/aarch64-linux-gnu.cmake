@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Cross build for 64-bit ARM Linux with Debian's cross toolchain
 # (g++-aarch64-linux-gnu). Test programs run under qemu-user with the cross
 # sysroot, so ctest exercises the aarch64 code on an x86-64 machine.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A complete minimal decoder host for libQuillar: it hands the library a file
  * and a video standard code, pulls every item into its own buffer, and counts
  * what came out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Runs a sequence of adapter operations decoded from the input and checks
 // every answer against a plain model of the byte stream.
 #include <cstdlib>

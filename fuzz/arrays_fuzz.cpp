@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // GArray against a std::vector model (element size and zero termination
 // from the input, then appends and removals), and the string and memory
 // helpers on exact-size copies of input bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // gst_asf_demux_parse_packet over a state with a few registered streams.
 // Input: one byte (1 to 4 streams), their stream numbers, a 16-bit packet
 // size, then the packets, each in an exact-size buffer. After each packet

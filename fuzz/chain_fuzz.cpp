@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds one format's chain function (QFUZZ_FORMAT, a name from the front
 // end's format table) directly with pushes whose sizes the input chooses,
 // each copied into an exact-size heap buffer so that any read past a pushed

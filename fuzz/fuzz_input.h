@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reading a fuzzer's input as a stream of small decisions.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Drives the four host calls over an in-memory file for one video standard
 // code (QFUZZ_STANDARD). The input's last two bytes choose the host buffer
 // capacity, from 1 byte up to whole items; the number of calls is bounded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Hostile files against the memory bound: each case writes a file of a few
 // hundred MiB to a scratch directory (streamed, never held in memory) that
 // declares impossible sizes or runs a parser into a dead end, runs the
@@ -26,6 +27,7 @@
 #include "support/asf_writer.h"
 #include "support/avi_writer.h"
 #include "support/ivf_writer.h"
+#include "support/mkv_writer.h"
 #include "support/rcv_writer.h"
 #include "support/rm_writer.h"
 #include "support/webp_writer.h"
@@ -87,6 +89,16 @@ Bytes rm_valid() {
       .video_stream(1, 320, 240, codec)
       .data({rm_packet(1, rv_whole(pattern(100, 3)))})
       .take();
+}
+
+// A live WebM start: EBML header, unknown-size Segment, track list, one
+// cluster of unknown size with one VP8 frame, then `tail`.
+Bytes mkv_live(const Bytes &tail) {
+  namespace m = qtest::mkv;
+  const m::Track vp8 = {1, 1, "V_VP8", {}, 320, 240, {}};
+  return m::cat({m::ebml_header(), m::id_bytes(m::kSegment), m::unknown_size(), m::tracks({vp8}),
+                 m::id_bytes(m::kCluster), m::unknown_size(), m::uint_el(m::kTimestamp, 0),
+                 m::simple_block(1, pattern(100, 6)), tail});
 }
 
 std::vector<Case> cases() {
@@ -167,6 +179,29 @@ std::vector<Case> cases() {
                Bound::kItems, "VP6 frame tags of 16 MiB (the largest), one after the other", 0xFFFFFF - 2});
   c.push_back({"flv-header-4GiB", 9, Writer().raw("FLV", 3).u8(1).u8(5).be32(0xFFFFFFFFu).take(), {},
                Bound::kDeadEnd, "a file header declaring itself 4 GiB long"});
+  namespace m = qtest::mkv;
+  c.push_back({"mkv-attachments-4GiB", 10,
+               mkv_live(m::cat({m::el_header(m::kAttachments, uint64_t{4} << 30)})), {}, Bound::kDeadEnd,
+               "an Attachments element of 4 GiB in a live segment, skipped as it streams past"});
+  c.push_back({"mkv-void-2^56", 10, mkv_live(m::el_header(m::kVoid, (uint64_t{1} << 56) - 2, 8)), {},
+               Bound::kDeadEnd, "a Void element with the largest 8-byte size"});
+  c.push_back({"mkv-other-track-blocks", 10, mkv_live({}),
+               m::el_header(m::kSimpleBlock, (60u << 20) + 4, 8), Bound::kDeadEnd,
+               "60 MiB blocks of an undeclared track, dropped as they stream past", (60u << 20) + 4});
+  c.push_back({"mkv-block-past-limit", 10,
+               mkv_live(m::cat({m::el_header(m::kSimpleBlock, 1u << 30), {0x81, 0, 0, 0x80}})), {},
+               Bound::kDeadEnd, "a 1 GiB block of the played track (refused: above the 64 MiB limit)"});
+  {
+    // The largest blocks the demultiplexer holds (64 MiB), one after the other.
+    const uint32_t block = 64u << 20;
+    c.push_back({"mkv-largest-blocks", 10, mkv_live({}),
+                 m::cat({m::el_header(m::kSimpleBlock, block, 8), {0x81, 0, 0, 0x80}}), Bound::kItems,
+                 "64 MiB blocks (the largest held), one after the other", block - 4});
+  }
+  c.push_back({"mkv-refused-clusters-first", 10,
+               m::cat({m::ebml_header(), m::id_bytes(m::kSegment), m::unknown_size(),
+                       m::id_bytes(m::kCluster), m::unknown_size()}),
+               {}, Bound::kDeadEnd, "a cluster before the track list (refused), then data"});
   return c;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // GSList, GList and GQueue: an operation sequence decoded from the input
 // (first byte: which family) runs against a std::deque model, and the whole
 // structure (links, back links, queue ends and length) is compared with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the writer-made seeds of every fuzz target: make_seeds CORPUS_DIR
 // (fuzz/corpus). Each target's input layout is the one its
 // LLVMFuzzerTestOneInput decodes; the files are small on purpose.
@@ -11,6 +12,7 @@
 #include "support/avi_writer.h"
 #include "support/flv_writer.h"
 #include "support/ivf_writer.h"
+#include "support/mkv_writer.h"
 #include "support/rcv_writer.h"
 #include "support/rm_writer.h"
 #include "support/vp6_writer.h"
@@ -177,6 +179,31 @@ Bytes rm_file() {
       .take();
 }
 
+// Matroska: VP8 with Vorbis (every lacing form, a block group, header
+// stripping, unknown sizes, elements skipped as they stream past), VC-1 and
+// RealVideo with their codec-private data.
+Bytes mkv_webm_file() {
+  using namespace qtest::mkv;
+  const Track audio = {1, 2, "A_VORBIS", {2, 1, 1}, 0, 0, {}};
+  Track video = {2, 1, "V_VP8", {}, 320, 240, content_encoding(3, {0x9D, 0x01})};
+  const std::vector<Bytes> lace = {pattern(300, 30), pattern(20, 31), pattern(5, 32)};
+  return file({el(kSeekHead, pattern(20, 33)), tracks({audio, video}),
+               cluster({simple_block(2, pattern(90, 34)),
+                        el(kSimpleBlock, block_payload(1, lace, Lacing::kXiph)),
+                        el(kSimpleBlock, block_payload(2, lace, Lacing::kEbmlSizes)),
+                        el(kSimpleBlock, block_payload(2, {pattern(8, 35), pattern(8, 36)}, Lacing::kFixed)),
+                        block_group(2, pattern(40, 37)), el(kVoid, {0, 0})}, true),
+               el(kCues, pattern(30, 38)), cluster({el(kCrc32, {1, 2, 3, 4}), simple_block(2, {})})},
+              true);
+}
+
+Bytes mkv_codec_file(const char *codec, const Bytes &codec_private) {
+  using namespace qtest::mkv;
+  const Track video = {1, 1, codec, codec_private, 176, 144, {}};
+  return file({tracks({video}), cluster({simple_block(1, pattern(60, 40)), simple_block(1, pattern(9, 41))}),
+               el(kTags, pattern(10, 42))}, false, "matroska");
+}
+
 Bytes payload_of(const Bytes &chunk) { return Bytes(chunk.begin() + 8, chunk.end()); }
 
 void record_seeds() {
@@ -259,6 +286,13 @@ int main(int argc, char **argv) {
   format_seeds(8, "avi", "avi", avi_file());
   format_seeds(8, "avi", "regress-avi-skipped-filler", avi_filler_file());
   format_seeds(7, "rm", "rm", rm_file());
+  format_seeds(10, "matroska", "mkv-webm", mkv_webm_file());
+  format_seeds(5, "matroska", "mkv-vc1",
+               mkv_codec_file("V_MS/VFW/FOURCC", concat(Writer().le32(44).le32(176).le32(144).le16(1).le16(24)
+                                                            .tag("WMV3").fill(20, 0).take(), {0x4E, 0x29, 0x1A, 0x01})));
+  format_seeds(7, "matroska", "mkv-rv20",
+               mkv_codec_file("V_REAL/RV20", Writer().be32(34).tag("VIDO").tag("RV20").be16(176).be16(144)
+                                                 .be16(12).be32(0).be32(15 << 16).be32(0x10000000).be32(0x20100001).take()));
   record_seeds();
   asf_packet_seeds();
   string_seeds();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Replays a corpus through a fuzz target without a fuzzing engine, so that
 // the corpus runs as an ordinary test (under the sanitizers in that build).
 // Usage: TARGET_replay FILE_OR_DIR...

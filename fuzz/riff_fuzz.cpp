@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The RIFF record parsers. The first byte picks the parser; the rest is the
 // buffer it gets, in an exact-size heap block. Sub-buffers that come back
 // must lie inside it and every byte handed back is read.

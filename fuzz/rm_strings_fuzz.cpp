@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The RealMedia string readers, walked over the input as a run of strings:
 // a selector byte picks the one- or two-byte length form, then the reader
 // gets everything that is left (in an exact-size copy) and its answer is

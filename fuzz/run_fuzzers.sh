@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs libFuzzer targets one after another (never in parallel) and prints
 # their final figures: executions, CPU seconds, exec/s, edges, features.
 # Usage: fuzz/run_fuzzers.sh [SECONDS_PER_TARGET] [TARGET...]

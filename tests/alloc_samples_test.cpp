@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Running out of memory anywhere while a bundled sample is read: the n-th
 // allocation of a run fails, for every n up to the run's total (with a
 // stride for samples that make many allocations). Each run must end with a
@@ -32,7 +33,8 @@ std::vector<Sample> samples() {
     const char *suffix;
     uint32_t standard;
   } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
-               {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9}};
+               {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9},
+               {".webm", 10}, {".mkv", 7}};
   std::vector<Sample> found;
   DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
   while (dirent *e = d ? readdir(d) : nullptr) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Growable arrays, pointer arrays and the string and memory helpers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The ASF demultiplexer through the host calls (and its chain, where the
 // host cannot see what matters).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // ASF/WMV files made by ffmpeg, checked against ffprobe's video packets and
 // the video stream's extradata.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The ASF GUID tables and the packet parser, called directly.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AVI files made by ffmpeg, checked item by item against a RIFF walk written
 // here and against ffprobe's packets (joined by file position, since ffprobe
 // may split a chunk into several packets or reorder audio packets).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The AVI demultiplexer, through the host calls and driven directly.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Buffers, sub-buffers and the byte adapter.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The checked reader every format parses its input with: reads never pass
 // the end, whatever the sizes, and narrowed readers keep their place in the
 // buffer they were cut from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Caps, structures and pads.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The diagnostics formatter gives the text printf would.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // FLV files written by the project's writer (ffmpeg cannot encode VP6), and
 // one written by ffmpeg, against ffprobe's packets.
 #include <gtest/gtest.h>

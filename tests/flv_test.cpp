@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The FLV demultiplexer: VP6 frames out of FLV files given to code 9.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Running out of memory inside the RCV, VP6 and WebP framers: every
 // allocation of a run is made to fail in turn. A run then either still gives
 // every item, or stops with PARSER_ERROR_CHAIN after a correct prefix of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The bundled RCV and VP6 samples: they are what the writers make, ffprobe
 // reads the RCV one the same way, and the quillar host shows codec data and
 // skipped frames for them.

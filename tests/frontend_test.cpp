@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The host calls: format selection, hand-out, codec configuration, teardown.
 #include <gtest/gtest.h>
 
@@ -88,6 +89,7 @@ TEST(Selection, EachCodePicksItsRowByTheFirstBytes) {
     const char *printed;
   };
   const Bytes asf_guid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66};
+  const Bytes ebml = {0x1A, 0x45, 0xDF, 0xA3, 0x9F};
   const Case cases[] = {
       {5, {0, 0, 0, 0xC5, 0}, "rcv", 1, ""},
       {5, asf_guid, "asf", 1, ""},
@@ -103,6 +105,11 @@ TEST(Selection, EachCodePicksItsRowByTheFirstBytes) {
       {10, {'D', 'K', 'I', 'F', 0}, "ivf", 0, ""},
       {10, {'R', 'I', 'F', 'F', 0}, "webp", 0, ""},
       {10, {'R', 'I', 'F', 'X', 0}, nullptr, 0, "Cannot determinate VP8 file format\n"},
+      {5, ebml, "matroska", 1, ""},
+      {7, ebml, "matroska", 1, ""},
+      {10, ebml, "matroska", 0, ""},
+      {8, ebml, "avi", 1, ""},
+      {9, ebml, "vp6", 1, ""},
   };
   for (const Case &c : cases) {
     Bytes file = c.head;
@@ -125,6 +132,9 @@ TEST(Selection, EachCodePicksItsRowByTheFirstBytes) {
     ASSERT_NE(chosen, nullptr);
     EXPECT_STREQ(chosen->name, c.format);
     EXPECT_EQ(ctx->output.parser_state, static_cast<void *>(ctx->parser_storage));
+    if (chosen == &quillar::kMatroskaFormat) {  // it plays the track that fits the code
+      EXPECT_EQ(reinterpret_cast<quillar::mkv::MkvState *>(ctx->parser_storage)->standard, c.code);
+    }
     GSTPARSER_Deinitialise(ctx);
   }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // IVF files made by ffmpeg with libvpx, checked against ffprobe's packets.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The IVF framer, driven through the host calls.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Singly and doubly linked lists and queues.
 #include <gtest/gtest.h>
 

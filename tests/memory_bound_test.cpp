@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the parsers hold on hostile input: a declared size may make a parser
 // wait for bytes (bounded by the file), but nothing it can never use may
 // pile up. (fuzz/hostile_check runs the same kinds of files at 256 MiB.)

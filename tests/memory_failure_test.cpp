@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Regression tests for items that used to vanish when memory ran out: the
 // run went on and reached the end of the stream with an item missing, so
 // what the host got was no longer a prefix of the file's items. Each sweep

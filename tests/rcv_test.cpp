@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The RCV (VC-1) framer: through the host calls, and its chain function
 // directly where the exact result and what it published matter.
 #include <gtest/gtest.h>

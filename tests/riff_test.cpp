@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The exported RIFF chunk and stream-record parsers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RealMedia files made by ffmpeg (RealVideo 1.0 and 2.0, with and without
 // AC-3 audio), checked item by item against ffprobe: FFmpeg hands out
 // RealVideo frames with the same piece table in front, so frames match byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The RealMedia demultiplexer on files built in memory.
 #include <gtest/gtest.h>
 

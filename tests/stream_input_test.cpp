@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reading the way real hosts read: pipes, standard input, reads interrupted
 // by signals, and reads that fail. Every input gives exactly the items of the
 // plain file run, or, when a read fails, the items built from the bytes read

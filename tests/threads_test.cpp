@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Many host threads at once. Contexts share nothing, so N contexts over every
 // input, from files and from pipes, give each exactly the single-threaded
 // items; the registration helpers, which are process-wide, hand out numbers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The quillar host tool run as its own process, as a user runs it (through
 // qemu-aarch64 on the cross build), grouped by what a user meets: the items
 // against ffprobe, pipes, data safety, exit statuses and messages, options,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* The type registration's numbers as a fresh process sees them: the counter
  * starts at 0, a cached 0 registers again, the adapter type is always 81, and
  * a registration whose class or instance size passes 16 bits gets 0. A

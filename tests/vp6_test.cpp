@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The size-prefixed VP6 framer.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // WebP images made by cwebp, checked against an independent walk of their
 // RIFF chunks: a lossy image's one frame is exactly its "VP8 " payload;
 // lossless and extended images fail cleanly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The WebP framer with files built in memory.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #include "detect.h"
 
 #include <stdlib.h>
@@ -22,6 +23,8 @@ static const Container k_containers[] = {
      SIG("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"), 0, NULL, 0, NULL,
      declare_asf},
     {"RealMedia", VIDEO_STANDARD_REALVIDEO, 0, SIG(".RMF"), 0, NULL, 0, NULL, NULL},
+    /* The code follows the first video track's codec: see matroska_container. */
+    {"Matroska/WebM", VIDEO_STANDARD_VP8, 0, SIG("\x1A\x45\xDF\xA3"), 0, NULL, 0, NULL, NULL},
     {"RCV", VIDEO_STANDARD_VC1, 3, SIG("\xC5"), 4, SIG("\x04\x00\x00\x00"), NULL, declare_rcv},
     {"FLV", VIDEO_STANDARD_VP6, 0, SIG("FLV\x01"), 0, NULL, 0, NULL, NULL},
     {"VP6 (size-prefixed)", VIDEO_STANDARD_VP6, 0, NULL, 0, 0, NULL, 0, ".vp6", declare_vp6},
@@ -74,18 +77,19 @@ static const struct {
     {"realmedia", VIDEO_STANDARD_REALVIDEO}, {"avi", VIDEO_STANDARD_AVI},
     {"vp6", VIDEO_STANDARD_VP6},       {"vp8", VIDEO_STANDARD_VP8},
     {"vp9", VIDEO_STANDARD_VP8},       {"ivf", VIDEO_STANDARD_VP8},
-    {"webp", VIDEO_STANDARD_VP8},      {"flv", VIDEO_STANDARD_VP6},
+    {"webp", VIDEO_STANDARD_VP8},      {"webm", VIDEO_STANDARD_VP8},
+    {"flv", VIDEO_STANDARD_VP6},
 };
 
 static const struct {
   uint32_t code;
   const char *name;
 } k_standards[] = {
-    {VIDEO_STANDARD_VC1, "VC-1 (RCV or ASF)"},
-    {VIDEO_STANDARD_REALVIDEO, "RealVideo (RealMedia)"},
+    {VIDEO_STANDARD_VC1, "VC-1 (RCV, ASF or Matroska)"},
+    {VIDEO_STANDARD_REALVIDEO, "RealVideo (RealMedia or Matroska)"},
     {VIDEO_STANDARD_AVI, "AVI"},
     {VIDEO_STANDARD_VP6, "VP6 (size-prefixed or FLV)"},
-    {VIDEO_STANDARD_VP8, "VP8/VP9 (IVF) or VP8 (WebP)"},
+    {VIDEO_STANDARD_VP8, "VP8/VP9 (IVF, WebM) or VP8 (WebP)"},
 };
 
 uint32_t parse_standard(const char *text) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Telling a file's container from its first bytes, and the names users give
  * the video standard codes. */
 #ifndef QUILLAR_TOOLS_DETECT_H

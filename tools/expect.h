@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* What each container's headers declare about the whole file: the frame
  * count and where the container ends. The tool compares it with what came
  * out, to tell a cut file from a complete one. */

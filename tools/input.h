@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Opening a file (or standard input) for the library without losing a byte:
  * the first bytes are read for detection, and a stream that cannot seek is
  * handed over as a FILE that replays them before the rest. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* The library prints fixed diagnostic texts on standard output. The tool
  * keeps the real standard output for its table and points descriptor 1 at a
  * memory file: the texts never mix with the table, a refusal can quote the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* MD5 (RFC 1321), for item checksums comparable with ffprobe's data hashes. */
 #ifndef QUILLAR_TOOLS_MD5_H
 #define QUILLAR_TOOLS_MD5_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #define _GNU_SOURCE
 #include "options.h"
 
@@ -25,9 +26,10 @@ static const char k_usage[] =
     "\n"
     "  -s, --standard=CODE  video standard: 5 (vc1, rcv, asf, wmv), 7 (rm, rv,\n"
     "                       realvideo), 8 (avi), 9 (vp6, flv), 10 (vp8, vp9, ivf,\n"
-    "                       webp); names in any case. Without it the code comes\n"
-    "                       from the first bytes; VP6 has no signature, so a\n"
-    "                       file named *.vp6 is taken as code 9\n"
+    "                       webp, webm); names in any case. Without it the code\n"
+    "                       comes from the first bytes (Matroska: from its\n"
+    "                       first video track's codec); VP6 has no signature,\n"
+    "                       so a file named *.vp6 is taken as code 9\n"
     "  -c, --capacity=N     host buffer size in bytes (default 8388608); small\n"
     "                       values hand items out in several pieces\n"
     "  -j, --json           one JSON document: {\"files\": [one object per file]}\n"

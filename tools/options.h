@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* The tool's command line. */
 #ifndef QUILLAR_TOOLS_OPTIONS_H
 #define QUILLAR_TOOLS_OPTIONS_H

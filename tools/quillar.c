@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* quillar: runs video files through libQuillar the way a decoder host does
  * and shows every item that comes out. */
 #define _GNU_SOURCE

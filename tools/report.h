@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* What the tool prints: messages on standard error, the progress line (a
  * terminal only), and the table or JSON on the table stream. */
 #ifndef QUILLAR_TOOLS_REPORT_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 #define _POSIX_C_SOURCE 200809L
 #include "run.h"
 
@@ -8,6 +9,7 @@
 
 #include "libmsg.h"
 #include "md5.h"
+#include "mkv_track.h"
 #include "report.h"
 
 static double now_seconds(void) {
@@ -46,7 +48,8 @@ static int identify(FileRun *run, const Options *opt) {
     run_error(run, "%s", why);
     return -1;
   }
-  const Container *signed_as = detect_container(run->in.head, run->in.head_size);
+  const Container *signed_as =
+      matroska_container(detect_container(run->in.head, run->in.head_size), input_read_at, &run->in);
   const Container *named_as = signed_as ? NULL : container_from_name(run->path);
   run->container = signed_as ? signed_as : named_as;
   if (opt->standard) {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* One file through the library: identify it, pull every item, check what
  * came out against what its headers declare. */
 #ifndef QUILLAR_TOOLS_RUN_H

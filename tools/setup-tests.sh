@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Installs what the test suite needs and is missing (with apt-get, through
 # sudo when not root; it says what it installs first), then builds and runs
 # every test: `cmake --workflow --preset test`.
@@ -22,10 +23,11 @@ for arg in "$@"; do
   esac
 done
 
-# Build: compiler and CMake. Tests: GoogleTest; ffmpeg/ffprobe and cwebp (webp)
+# Build: compiler and CMake. Tests: GoogleTest; ffmpeg/ffprobe, cwebp (webp) and
+# mkvmerge/mkvinfo (mkvtoolnix)
 # for the interop tests, which are skipped without them; python3 parses the
 # tool's JSON.
-packages=(cmake make gcc g++ libgtest-dev ffmpeg webp python3)
+packages=(cmake make gcc g++ libgtest-dev ffmpeg webp mkvtoolnix python3)
 if [ $ci = 1 ]; then
   packages+=(pkg-config ca-certificates g++-aarch64-linux-gnu qemu-user googletest dpkg-dev
              libavformat-dev libbenchmark-dev clang libclang-rt-14-dev valgrind lintian)

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Where items are written (--output, --extract), refusing targets that
  * would destroy or mix data. */
 #ifndef QUILLAR_TOOLS_SINK_H

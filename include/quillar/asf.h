@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: the ASF (WMV/VC-1) demultiplexer's GUID tables, its state record
  * and its packet parser.
  *

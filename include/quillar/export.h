@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: symbol visibility and C linkage for the public headers. */
 #ifndef QUILLAR_EXPORT_H
 #define QUILLAR_EXPORT_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: GLib-named growable arrays (GArray), pointer arrays (GPtrArray)
  * and string and memory helpers.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: GLib-named singly linked lists (GSList), doubly linked lists
  * (GList) and double-ended queues (GQueue).
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: the GStreamer-named byte adapter.
  *
  * An adapter accumulates pushed buffers and hands out byte ranges from the

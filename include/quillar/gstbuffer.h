@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: GStreamer-named reference-counted buffers.
  *
  * A buffer is a heap record over a byte block. Its creator holds the first

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: minimal GStreamer-named caps and structures.
  *
  * Caps are reference-counted containers of structures with no real content;

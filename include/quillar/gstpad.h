@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: minimal GStreamer-named objects, pad templates and pads.
  *
  * Pads and templates are bare records: nothing links pads, and the only

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar host API: turn a compressed video file into the items a hardware
  * decoder consumes.
  *

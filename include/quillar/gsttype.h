@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: the number-issuing type registration of the media-object
  * interface.
  *

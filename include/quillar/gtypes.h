@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: the GLib-style basic types used by the container and media-object
  * headers. They are plain C typedefs; nothing here links against GLib. */
 #ifndef QUILLAR_GTYPES_H

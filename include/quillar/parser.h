@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: the format parsers' chain/reset pairs and the block they share
  * with the front end.
  *

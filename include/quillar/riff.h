@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: RIFF chunk and AVI stream-record parsers.
  *
  * Pure functions over buffers, used by the AVI demultiplexer: they keep no

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Quillar: RealMedia string readers.
  *
  * RealMedia stores strings as a big-endian length followed by that many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Record layouts of the containers and media objects that callers read
 // directly, pinned for the 64-bit targets (LP64: x86-64 and AArch64 Linux).
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The host's handle: one zero-filled heap record per open file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The formats the front end can select, and the rules that select them.
 // Adding a format is one row in kFormats (and one word in the fuzz targets'
 // list): its descriptor says which codes it serves and how it recognises a
@@ -11,6 +12,7 @@
 #include "demux/asf/gstasfdemux.h"
 #include "demux/avi/gstavidemux.h"
 #include "demux/flv/flvdemux.h"
+#include "demux/mkv/mkv_internal.h"
 #include "demux/rm/rmdemux.h"
 #include "format/format.h"
 #include "parsers/ivf/gstivfparse.h"
@@ -26,14 +28,15 @@ namespace quillar {
 // row without a probe accepts any file, so it stands after the rows that
 // probe for the same code.
 inline constexpr const FormatDescriptor *kFormats[] = {
-    &kRcvFormat,   // 5: byte 3 is 0xC5
-    &kIvfFormat,   // 10: "DKIF"
-    &kWebpFormat,  // 10: "RIFF"
-    &kAsfFormat,   // 5: any other file
-    &kRmFormat,    // 7
-    &kAviFormat,   // 8
-    &kFlvFormat,   // 9: "FLV" and version 1
-    &kVp6Format,   // 9: any other file
+    &kRcvFormat,       // 5: byte 3 is 0xC5
+    &kIvfFormat,       // 10: "DKIF"
+    &kWebpFormat,      // 10: "RIFF"
+    &kMatroskaFormat,  // 5, 7, 10: the EBML magic (plays the first video track that fits the code)
+    &kAsfFormat,       // 5: any other file
+    &kRmFormat,        // 7: any other file
+    &kAviFormat,       // 8
+    &kFlvFormat,       // 9: "FLV" and version 1
+    &kVp6Format,       // 9: any other file
 };
 
 // How the first bytes are read for a code whose rows probe. The bytes are

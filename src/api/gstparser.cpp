@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The host-facing front end: format selection, the read-and-hand-out loop,
 // codec configuration and teardown.
 #include <cerrno>
@@ -193,6 +194,7 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   }
   ctx->output.parser_state = ctx->parser_storage;
   format->bind(ctx->parser_storage, &ctx->output);
+  if (format->bind_standard) format->bind_standard(ctx->parser_storage, video_standard);
   ctx->chain = format->chain;
   ctx->reset = format->reset;
   ctx->reset(&ctx->output);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Growable arrays and pointer arrays.
 #include <cstdint>
 #include <cstdlib>

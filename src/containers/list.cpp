@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Doubly linked lists.
 #include <cstddef>
 #include <cstdlib>

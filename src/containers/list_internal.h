@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Library-internal list helpers: allocation-failure-aware append, and the
 // merge sort and sorted insertion shared by GSList, GList and GQueue.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Double-ended queues over doubly linked lists.
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // String and memory helpers.
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The byte adapter: a queue of pushed buffers read from the front.
 //
 // Positions in the internal helpers count from the first byte of the first

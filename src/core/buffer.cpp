@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reference-counted buffers and sub-buffers.
 #include <cstdlib>
 

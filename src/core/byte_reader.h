@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Bounds-checked reading of file bytes. Every field of every format is read
 // through ByteReader: a view of (data, size) with a position, whose reads
 // fail instead of running past the end. Multi-byte values are assembled

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Caps and structures: reference-counted containers with no real content.
 // Caps counts are atomic: static caps are process-wide, so threads of the
 // host reference the same caps at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The parsers' diagnostics: fixed English texts on standard output.
 //
 // They are printed once or more per frame, so they are assembled here with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Library-internal parts of the media core that are not exported.
 #pragma once
 

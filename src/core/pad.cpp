@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Objects, pad templates and pads: bare reference-counted records.
 #include <cstdlib>
 

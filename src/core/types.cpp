@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Type registration: it only hands out numbers. The slots are shared by
 // every thread of the host, so they are lock-free atomics (constant-
 // initialised: no guard, nothing beyond the C library).

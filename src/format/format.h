@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What every format shares with the front end, and nothing more: the status
 // of one parse step, the descriptor each format publishes next to its code,
 // and the helpers that hand finished frames over. Formats include this
@@ -77,6 +78,10 @@ struct FormatDescriptor {
   size_t state_size;
   size_t state_align;
   void (*bind)(void *state, ParserOutput *output);
+  // For a format that chooses what to play by the video standard (a
+  // container of several codecs): told the host's code after bind(). Null
+  // for the others.
+  void (*bind_standard)(void *state, uint32_t code);
 };
 
 // The descriptor's state fields for a state record with an `output` member.
@@ -92,8 +97,10 @@ void bind_output(void *state, ParserOutput *output) {
 template <typename State>
 constexpr FormatDescriptor describe(const char *name, uint32_t standards,
                                     bool (*probe)(const uint8_t *head), ParserChainFunc chain,
-                                    ParserResetFunc reset) {
-  return {name, standards, probe, chain, reset, sizeof(State), alignof(State), bind_output<State>};
+                                    ParserResetFunc reset,
+                                    void (*bind_standard)(void *state, uint32_t code) = nullptr) {
+  return {name,          standards,      probe, chain, reset, sizeof(State), alignof(State),
+          bind_output<State>, bind_standard};
 }
 
 // Every chain and reset function begins by fetching its state record.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Every public header must compile on its own as plain C.
 file(GLOB headers ${INCLUDE_DIR}/quillar/*.h)
 file(MAKE_DIRECTORY ${WORK_DIR})

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Checks the built shared library: its dynamic symbols are exactly the
 # functions and data that the public headers declare with QUILLAR_API, and
 # exactly the names listed in abi/exports/*.txt (the source of the version

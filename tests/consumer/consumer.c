@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* Built against an installed Quillar (pkg-config or find_package): runs a
  * file through the library with a small host buffer, so items arrive in
  * several pieces, keeps their sizes in a GSList from the library's own

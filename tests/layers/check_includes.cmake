@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The layers' allowed includes: formats (src/parsers, src/demux) build on
 # src/format, src/core and src/containers, never on the front end (src/api);
 # src/format, src/core and src/containers include neither the formats nor the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Making the C allocator fail on purpose. The test executable is linked with
 // malloc, calloc and realloc wrapped (see tests/CMakeLists.txt), so every
 // allocation the library's objects make passes through a countdown here.

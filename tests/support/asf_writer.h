@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // An in-memory ASF writer for tests: header objects with their sub-objects,
 // the data object, and data packets in every layout the format allows
 // (error-correction prefix, variable-width fields, explicit and implicit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RIFF/AVI files built in memory for tests: chunks and lists, the stream
 // records, and a whole-file builder.
 #pragma once

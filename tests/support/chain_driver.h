@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Driving one format's chain function directly, without the front end, to
 // see its exact results and what it leaves in ParserOutput. The format comes
 // from its descriptor, as the front end and the fuzz targets take it.

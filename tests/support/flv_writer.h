@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // An FLV file writer for tests, fuzz seeds, the bundled sample and the
 // benchmark: the file header, then tags, each followed by its back-pointer.
 #pragma once

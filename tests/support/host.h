@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Driving the library through its four host calls, as a decoder host does.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Comparing the library's items with ffprobe's packets for a real file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // An IVF file writer for tests, seeds and benchmark inputs.
 #pragma once
 

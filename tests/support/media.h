@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Real files made by ffmpeg at test time, checked against ffprobe's packets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // An RCV (VC-1) file writer for tests and the bundled sample.
 #pragma once
 

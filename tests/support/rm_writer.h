@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Building RealMedia files in memory, and taking real ones apart again so
 // that their RealVideo frames can be packetised differently.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The bundled RCV, VP6 and FLV samples, written by the project's own writers (no
 // VC-1 or VP6 encoder is available). The payloads are deterministic filler,
 // not decodable pictures: the samples exercise the framing only.

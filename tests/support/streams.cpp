@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "support/streams.h"
 
 #include <dirent.h>
@@ -23,7 +24,8 @@ const std::vector<StreamInput> &stream_inputs() {
       const char *suffix;
       uint32_t standard;
     } kinds[] = {{".ivf", 10}, {".webp", 10}, {".rcv", 5}, {".wmv", 5},
-                 {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9}};
+                 {".rm", 7},    {".avi", 8},   {".vp6", 9}, {".flv", 9},
+                 {".webm", 10}, {".mkv", 7}};
     DIR *d = opendir(QUILLAR_SOURCE_DIR "/samples");
     while (dirent *e = d ? readdir(d) : nullptr) {
       const std::string name = e->d_name;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Streams a decoder host meets besides regular files: pipes that a thread
 // fills, standard input, reads interrupted by a timer signal, and cookie
 // streams whose reads fail or are interrupted at chosen offsets.

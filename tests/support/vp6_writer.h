@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A size-prefixed VP6 stream writer for tests and the bundled sample.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A WebP (RIFF) file writer for tests, and an independent walk of the RIFF
 // chunks of real files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Small writers for building test files in memory.
 #pragma once
 

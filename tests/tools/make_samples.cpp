@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the bundled RCV, VP6 and FLV samples: make_samples DIR
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Private parts of the ASF demultiplexer. The state record itself is public
 // (quillar/asf.h) because the packet parser that works on it is exported.
 //

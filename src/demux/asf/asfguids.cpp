@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The ASF GUID tables: data, not code. Each row is written with the GUID's
 // usual text form (first three groups as numbers, then the last eight bytes
 // in file order); guid() turns that into the four file-order words the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The walk over the ASF header object: file properties (packet size,
 // broadcast flag), stream properties (video streams, their frame size and
 // codec-private bytes), header extensions and nested headers. Everything

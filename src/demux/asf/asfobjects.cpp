@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Media-object reassembly. Each registered stream keeps a queue (a GArray of
 // AsfMediaObject by value, oldest first) of the objects its payloads carry.
 // An object that fits in one payload shares the packet's bytes; a fragmented

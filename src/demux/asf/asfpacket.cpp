@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // ASF data packets: the optional error-correction prefix, the payload parsing
 // information with its variable-width fields, explicit and implicit padding,
 // and single, multiple and compressed payloads. What the payloads carry is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The ASF demultiplexer's chain: the header object with the data object's
 // header is taken in one block and walked (asfheader.cpp); then data packets
 // of the file's fixed packet size are taken one by one (asfpacket.cpp) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The ASF demultiplexer as the front end sees it. Its state record is public
 // (quillar/asf.h) because the packet parser that works on it is exported;
 // what its files share is in asf_internal.h.

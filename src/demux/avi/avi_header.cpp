@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AVI header: the "hdrl" list with the main header and one "strl" list per
 // stream (the stream table), then everything up to the "movi" list.
 //

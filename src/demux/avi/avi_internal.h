@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the AVI demultiplexer's files share: the RIFF readers with their
 // status, chunk-header helpers, the stream-record cleanup and the steps of
 // each state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AVI movie data: every data chunk ("##xx", two decimal digits naming the
 // stream) of every accepted stream becomes one frame, in file order. Index
 // and filler chunks are skipped, lists and further RIFF parts ("AVIX") are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // AVI demultiplexer: the chain loop, reset, the RIFF file header and the
 // chunk-header helpers. The header list and stream table are read in
 // avi_header.cpp, the movie list in avi_movi.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Private state of the AVI demultiplexer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RIFF chunks and the AVI stream records ("strh", "strf") read out of
 // buffers. The records handed back are heap copies of the whole payload, so
 // their fields are read directly: the copy is malloc-aligned and at least as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // FLV layouts and the decisions taken on them, shared by the demultiplexer's
 // files. Every field is big-endian.
 #pragma once

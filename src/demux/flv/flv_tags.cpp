@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The FLV file header, tag headers and what a video tag carries.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The FLV demultiplexer's state machine: the file header, then back-pointers
 // and tags in turn to the end of the file. Each VP6 video tag becomes one
 // frame: the tag's data after the VIDEODATA byte and the size adjustment

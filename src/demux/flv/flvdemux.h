@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The FLV demultiplexer: VP6 frames (video codecs 4 and 5) out of Flash Video
 // files, for video standard code 9. What the front end and the tests see of
 // it: the descriptor, the state record and its states.

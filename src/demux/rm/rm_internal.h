@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the RealMedia demultiplexer's chunk walker (rmdemux.cpp) and packet
 // layer (rmpacket.cpp) share beyond the state record.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RealMedia demultiplexer: the chunk walker. A RealMedia file is a sequence
 // of chunks, each with a 10-byte header (tag, size counting the header,
 // version; big-endian). The walker keeps the RealVideo stream descriptions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Private state of the RealMedia demultiplexer and its descriptor. What its
 // chunk walker (rmdemux.cpp) and packet layer (rmpacket.cpp) share beyond
 // the state is in rm_internal.h.

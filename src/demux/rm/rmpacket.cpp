@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RealMedia data packets and RealVideo frame reassembly.
 //
 // A packet is framed by a version (0 or 1) and a length; its header then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RealMedia length-prefixed strings.
 #include "quillar/rmutils.h"
 

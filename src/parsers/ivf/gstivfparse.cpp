@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // IVF framer: a 32-byte file header ("DKIF"), then frames each preceded by a
 // 12-byte header (32-bit size, 64-bit timestamp), all little-endian.
 #include "parsers/ivf/gstivfparse.h"

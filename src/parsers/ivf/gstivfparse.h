@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Private state of the IVF framer.
 #pragma once
 

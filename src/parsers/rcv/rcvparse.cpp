@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // RCV framer for VC-1: a 36-byte file header carrying the coded size and 4
 // bytes of codec configuration, then frames each preceded by an 8-byte
 // header (24-bit size, flags byte, 32-bit timestamp), all little-endian.

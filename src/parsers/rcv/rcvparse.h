@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Private state of the RCV (VC-1) framer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Size-prefixed VP6 framer: the stream has no file header, only records of a
 // 32-bit little-endian frame size followed by that many bytes. A size of 0
 // marks a skipped frame: it carries nothing and is counted instead.

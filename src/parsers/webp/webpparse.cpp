@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // WebP framer: hands out the VP8 bitstream of a lossy WebP image, a RIFF
 // file of form "WEBP" whose one chunk is "VP8 ". The 20-byte file header
 // (RIFF size, form, chunk code, chunk size; sizes little-endian) is checked
