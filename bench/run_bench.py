@@ -52,7 +52,7 @@ def run_with_rusage(argv):
 def generate(build, inputs, size_mib):
     inputs = os.path.join(inputs, f"{size_mib}MiB")  # each size in a folder of its own
     os.makedirs(inputs, exist_ok=True)
-    manifest = os.path.join(inputs, "manifest-v3.txt")  # v3: with FLV
+    manifest = os.path.join(inputs, "manifest-v4.txt")  # v4: with FLV and WebM
     if not os.path.exists(manifest):
         out = subprocess.run([os.path.join(build, "bench", "make_inputs"), inputs, str(size_mib)],
                              check=True, stdout=subprocess.PIPE).stdout.decode()
