@@ -6,7 +6,11 @@ Generates large inputs with the project's own writers (outside the
 repository), then runs three readers over each file in interleaved rounds,
 each in its own process:
   quillar  the library through its four host calls
-  lavf     libavformat's av_read_frame loop (the peer)
+  lavf     libavformat's av_read_frame loop (the peer), touching the packets
+           where libavformat leaves them
+  lavf+cp  the same loop copying each packet into a 1 MiB host buffer first,
+           as a decoder host reading with libavformat does (the peer the
+           targets are judged against)
   copy     fread in 8192-byte blocks + one memcpy into a host buffer
 Every reader touches every byte it gets with the same cheap checksum. The
 script checks item and byte counts against what the generator wrote, and
@@ -15,7 +19,8 @@ fails. It prints medians of MiB/s, the ratios, and each reader's peak RSS.
 
   bench/run_bench.py --build build/default --inputs /tmp/quillar-bench
   bench/run_bench.py --build build/default --smoke           (CI: tiny files)
-  bench/run_bench.py --build build/default --callgrind       (instruction counts)
+  bench/run_bench.py --build build/default --callgrind       (instruction counts:
+      the slope between an 8 MiB and a 32 MiB file, start-up excluded)
 """
 import argparse
 import os
@@ -47,7 +52,7 @@ def run_with_rusage(argv):
 def generate(build, inputs, size_mib):
     inputs = os.path.join(inputs, f"{size_mib}MiB")  # each size in a folder of its own
     os.makedirs(inputs, exist_ok=True)
-    manifest = os.path.join(inputs, "manifest-v3.txt")  # v3: with FLV
+    manifest = os.path.join(inputs, "manifest-v4.txt")  # v4: with FLV and WebM
     if not os.path.exists(manifest):
         out = subprocess.run([os.path.join(build, "bench", "make_inputs"), inputs, str(size_mib)],
                              check=True, stdout=subprocess.PIPE).stdout.decode()
@@ -71,10 +76,11 @@ def readers(build, entry, capacity):
     cmds = {
         "quillar": [os.path.join(bench, "quillar_reader"), entry["path"], entry["standard"], str(capacity)],
         "lavf": lavf,
+        "lavf+cp": lavf + ["copy"],
         "copy": [os.path.join(bench, "copy_reader"), entry["path"]],
     }
     if entry["lavf_mode"] == "skip":  # libavformat has no reader for this stream
-        del cmds["lavf"]
+        del cmds["lavf"], cmds["lavf+cp"]
     return cmds
 
 
@@ -82,8 +88,8 @@ def check(entry, name, fields, code):
     problems = []
     if code != 0:
         problems.append(f"{name} exited with {code}")
-    if name in ("quillar", "lavf"):
-        prefix = "lavf_" if name == "lavf" else ""
+    if name in ("quillar", "lavf", "lavf+cp"):
+        prefix = "lavf_" if name.startswith("lavf") else ""
         if int(fields.get("items", -1)) != entry[prefix + "items"]:
             problems.append(f"{name} gave {fields.get('items')} items, expected {entry[prefix + 'items']}")
         if int(fields.get("bytes", -1)) != entry[prefix + "bytes"]:
@@ -98,15 +104,15 @@ def fmt(value, style):
 
 
 def whole_file(args, entries):
-    print(f"{'file':<14} {'MiB':>5} {'quillar':>8} {'lavf':>8} {'copy':>8} {'q/lavf':>7} {'q/copy':>7} "
-          f"{'lavf/copy':>9}   {'peak RSS MiB q / lavf / copy':>28}")
-    print(f"{'':<14} {'':>5} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8}")
+    print(f"{'file':<14} {'MiB':>5} {'quillar':>8} {'lavf':>8} {'lavf+cp':>8} {'copy':>8} {'q/lavf':>7} "
+          f"{'q/lavf+cp':>9} {'q/copy':>7} {'lavf+cp/copy':>12}   {'peak RSS MiB q / lavf+cp / copy':>31}")
+    print(f"{'':<14} {'':>5} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8}")
     failures = []
     for entry in entries:
         cmds = readers(args.build, entry, args.capacity)
         rates = {k: [] for k in cmds}
         rss = {k: 0 for k in cmds}
-        ratios_lavf, ratios_copy = [], []
+        ratios = {"lavf": [], "lavf+cp": [], "copy": []}
         size = os.path.getsize(entry["path"])
         for rnd in range(args.rounds):
             order = list(cmds)
@@ -122,44 +128,81 @@ def whole_file(args, entries):
                 rss[name] = max(rss[name], peak)
                 sums[name] = fields.get("frame_sum" if name == "quillar" else "sum")
             # The library's frames and libavformat's packets carry the same bytes.
-            if "lavf" in cmds and sums["quillar"] != sums["lavf"]:
-                failures.append(f"{entry['name']}: library and libavformat checksums differ")
-            if "lavf" in cmds:
-                ratios_lavf.append(got["quillar"] / got["lavf"])
-            ratios_copy.append(got["quillar"] / got["copy"])
+            for peer in ("lavf", "lavf+cp"):
+                if peer in cmds and sums["quillar"] != sums[peer]:
+                    failures.append(f"{entry['name']}: library and {peer} checksums differ")
+            for peer in ratios:
+                if peer in cmds:
+                    ratios[peer].append(got["quillar"] / got[peer])
         med = {k: statistics.median(v) for k, v in rates.items()}
-        lavf = med.get("lavf")
-        r_lavf = statistics.median(ratios_lavf) if ratios_lavf else None
-        print(f"{entry['name']:<14} {size / 1048576:>5.0f} {med['quillar']:>8.0f} {fmt(lavf, '8.0f'):>8} "
-              f"{med['copy']:>8.0f} {fmt(r_lavf, '7.2f'):>7} {statistics.median(ratios_copy):>7.2f} "
-              f"{fmt(lavf / med['copy'] if lavf else None, '9.2f'):>9}   {rss['quillar'] / 1024:>10.1f} / "
-              f"{fmt(rss['lavf'] / 1024 if 'lavf' in rss else None, '5.1f'):>5} / {rss['copy'] / 1024:>5.1f}",
+        r = {k: statistics.median(v) if v else None for k, v in ratios.items()}
+        lavfcp = med.get("lavf+cp")
+        print(f"{entry['name']:<14} {size / 1048576:>5.0f} {med['quillar']:>8.0f} {fmt(med.get('lavf'), '8.0f'):>8} "
+              f"{fmt(lavfcp, '8.0f'):>8} {med['copy']:>8.0f} {fmt(r['lavf'], '7.2f'):>7} "
+              f"{fmt(r['lavf+cp'], '9.2f'):>9} {r['copy']:>7.2f} "
+              f"{fmt(lavfcp / med['copy'] if lavfcp else None, '12.2f'):>12}   {rss['quillar'] / 1024:>13.1f} / "
+              f"{fmt(rss['lavf+cp'] / 1024 if 'lavf+cp' in rss else None, '7.1f'):>7} / {rss['copy'] / 1024:>5.1f}",
               flush=True)
     return failures
 
 
-def callgrind(args, entries):
-    print(f"{'file':<14} {'MiB':>5} {'quillar Ir/B':>13} {'lavf Ir/B':>10} {'quillar Ir/item':>16} "
-          f"{'lavf Ir/item':>13}")
+def count_instructions(args, argv, out):
+    """Instructions the process runs, under callgrind, or for an aarch64
+    build under qemu-aarch64 with the counting plugin (None when unknown)."""
+    if not os.path.exists(argv[0]):
+        return None
+    if args.qemu_plugin:
+        res = subprocess.run(["qemu-aarch64", "-L", args.qemu_sysroot, "-plugin", args.qemu_plugin] + argv,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        for line in res.stderr.decode().splitlines():
+            if line.startswith("insns "):
+                return int(line.split()[1])
+        return None
+    # glibc's x86-64 memcpy copies mid-sized blocks with REP MOVSB, which
+    # callgrind counts once per byte moved, and whether it is taken depends
+    # on the distance between source and destination: the counts then follow
+    # buffer addresses rather than work. Every reader is counted with the
+    # vector loop instead.
+    env = dict(os.environ, GLIBC_TUNABLES="glibc.cpu.x86_rep_movsb_threshold=2147483647")
+    res = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + argv,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    for line in res.stderr.decode().splitlines():
+        if "Collected :" in line:
+            return int(line.split(":")[-1].strip())
+    return None
+
+
+def callgrind(args, small, large):
+    """Instructions per byte as the slope between two sizes of each input, so
+    that start-up (libavformat's is large) drops out; and per item, the same
+    slope over the items."""
+    names = ("quillar", "lavf", "lavf+cp", "copy")
+    print(f"{'file':<14} " + " ".join(f"{n + ' Ir/B':>13}" for n in names) + "   "
+          + " ".join(f"{n + ' Ir/item':>16}" for n in names))
+    by_name = {e["name"]: e for e in small}
     with tempfile.TemporaryDirectory() as tmp:
-        for entry in entries:
-            size = os.path.getsize(entry["path"])
-            counts = {}
-            for name, argv in readers(args.build, entry, args.capacity).items():
-                if name == "copy":
-                    continue
-                out = os.path.join(args.keep or tmp, f"callgrind.{entry['name']}.{name}")
-                res = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + argv,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-                total = None
-                for line in res.stderr.decode().splitlines():
-                    if "Collected :" in line:
-                        total = int(line.split(":")[-1].strip())
-                counts[name] = total
-            q, l = counts.get("quillar"), counts.get("lavf")
-            print(f"{entry['name']:<14} {size / 1048576:>5.0f} {fmt(q and q / size, '13.2f'):>13} "
-                  f"{fmt(l and l / size, '10.2f'):>10} {fmt(q and q / max(entry['items'], 1), '16.0f'):>16} "
-                  f"{fmt(l and l / max(entry['lavf_items'], 1), '13.0f'):>13}", flush=True)
+        for big in large:
+            little = by_name.get(big["name"])
+            if not little:
+                continue
+            dbytes = os.path.getsize(big["path"]) - os.path.getsize(little["path"])
+            per_byte, per_item = {}, {}
+            for name in names:
+                counts = []
+                for entry in (little, big):
+                    argv = readers(args.build, entry, args.capacity).get(name)
+                    if not argv:
+                        break
+                    tag = os.path.basename(os.path.dirname(entry["path"]))
+                    out = os.path.join(args.keep or tmp, f"callgrind.{entry['name']}.{tag}.{name}")
+                    counts.append(count_instructions(args, argv, out))
+                if len(counts) == 2 and None not in counts:
+                    prefix = "lavf_" if name.startswith("lavf") else ""
+                    ditems = big[prefix + "items"] - little[prefix + "items"]
+                    per_byte[name] = (counts[1] - counts[0]) / dbytes
+                    per_item[name] = (counts[1] - counts[0]) / max(ditems, 1)
+            print(f"{big['name']:<14} " + " ".join(f"{fmt(per_byte.get(n), '13.2f'):>13}" for n in names) + "   "
+                  + " ".join(f"{fmt(per_item.get(n), '16.0f'):>16}" for n in names), flush=True)
 
 
 def main():
@@ -176,18 +219,23 @@ def main():
     ap.add_argument("--smoke", action="store_true", help="tiny inputs, one round (for CI)")
     ap.add_argument("--callgrind", action="store_true", help="instruction counts instead of timing")
     ap.add_argument("--keep", help="with --callgrind: keep the profiles in this directory (callgrind_annotate)")
+    ap.add_argument("--qemu-plugin", help="instruction counts of an aarch64 build (--build build/arm64) under "
+                    "qemu-aarch64 with this counting plugin (bench/qemu_insn_count.c); the inputs come from "
+                    "a native build's make_inputs, so generate them first with --callgrind")
+    ap.add_argument("--qemu-sysroot", default="/usr/aarch64-linux-gnu", help="qemu-aarch64 -L")
     args = ap.parse_args()
     if args.smoke:
         args.size_mib, args.rounds = 2, 1
-    if args.callgrind and args.size_mib == 300:
-        args.size_mib = 8
-    entries = generate(args.build, args.inputs, args.size_mib)
-    if args.only:
-        wanted = set(args.only.split(","))
-        entries = [e for e in entries if e["name"] in wanted]
-    if args.callgrind:
-        callgrind(args, entries)
+    wanted = set(args.only.split(",")) if args.only else None
+
+    def inputs(size_mib):
+        entries = generate(args.build, args.inputs, size_mib)
+        return [e for e in entries if wanted is None or e["name"] in wanted]
+
+    if args.callgrind or args.qemu_plugin:
+        callgrind(args, inputs(8), inputs(32))
         return 0
+    entries = inputs(args.size_mib)
     failures = whole_file(args, entries)
     for f in failures:
         print("FAILED:", f, file=sys.stderr)

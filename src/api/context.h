@@ -27,6 +27,12 @@ struct ParserContext {
   uint8_t probed[quillar::kProbeSize];
   uint32_t probed_kept;
   uint32_t read_failed;         // a block read failed; reported once, then retried
+  // Read blocks are consecutive spans of one larger allocation, so that the
+  // adapter joins a frame that straddles blocks without copying it: the
+  // parent the next block is cut from (one reference, dropped when the next
+  // parent is allocated; each block holds its own), and how much of it is cut.
+  GstBuffer *read_parent;
+  uint32_t read_parent_used;
 };
 
 static_assert(offsetof(ParserContext, remaining) == 0);

@@ -12,6 +12,12 @@ namespace quillar {
 // append can release what it meant to hand over.
 bool slist_append(GSList **list, void *data);
 
+// Appends `data` at the end of *list, looking for it from *last (a node of
+// the list, normally its last) or from the head when *last is NULL; *last
+// then holds the new node.
+// Returns false (list and *last unchanged) when the node cannot be allocated.
+bool slist_append_after(GSList **list, GSList **last, void *data);
+
 // A new zero-filled GList node holding `data`; NULL if out of memory.
 GList *list_node(void *data);
 

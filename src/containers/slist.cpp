@@ -45,6 +45,18 @@ bool slist_append(GSList **list, void *data) {
   return true;
 }
 
+bool slist_append_after(GSList **list, GSList **last, void *data) {
+  GSList *node = new_node(data, nullptr);
+  if (!node) return false;
+  GSList *end = *last ? *last : *list;
+  if (end) {
+    while (end->next) end = end->next;  // nothing to walk when *last is the end
+  }
+  (end ? end->next : *list) = node;
+  *last = node;
+  return true;
+}
+
 }  // namespace quillar
 
 extern "C" {

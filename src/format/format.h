@@ -145,14 +145,36 @@ uint32_t release_arrived(GstAdapter *adapter, Count *left) {
   return n;
 }
 
+// Where a format's queue of finished frames ends, so that queueing a frame
+// does not walk the list. Each format keeps one in its state record (zeroed
+// with it). The list belongs to ParserOutput and its consumers take frames
+// from the head (the front end one at a time, tests and tools by clearing
+// it): `head` is the list's first node when `last` was recorded, and while
+// the list still starts there, nothing was taken and `last` is still its
+// end. Once the head has moved, the end is found again by one walk. Nodes
+// enter the list only through queue_frame.
+struct FrameTail {
+  GSList *head;
+  GSList *last;
+};
+
 // Queues a finished frame, handing over the caller's reference. A NULL frame
 // is never queued. Returns false, with the frame released, when it could not
 // be queued (NULL, or out of memory); callers then report CHAIN_ERROR.
-inline bool queue_frame(ParserOutput *output, GstBuffer *frame) {
+inline bool queue_frame(ParserOutput *output, FrameTail *tail, GstBuffer *frame) {
   if (!frame) return false;
-  if (slist_append(&output->frames, frame)) return true;
+  if (!output->frames || tail->head != output->frames) tail->last = nullptr;
+  const bool queued = slist_append_after(&output->frames, &tail->last, frame);
+  tail->head = output->frames;
+  if (queued) return true;
   gst_buffer_unref(frame);
   return false;
+}
+
+// The same for a format without a FrameTail: walks the queue to its end.
+inline bool queue_frame(ParserOutput *output, GstBuffer *frame) {
+  FrameTail walk{};
+  return queue_frame(output, &walk, frame);
 }
 
 }  // namespace quillar

@@ -129,6 +129,7 @@ bool queue_piece(AsfStreamRecord *stream, GstBuffer *packet, const AsfMediaObjec
 }
 
 bool hand_out(AsfDemuxState *state) {
+  FrameTail tail{};  // the state record's layout is public: the tail lives here
   for (;;) {
     GArray *from = nullptr;
     for (uint32_t i = 0; i < state->stream_count && i < ASF_MAX_STREAMS && !from; i++) {
@@ -142,7 +143,7 @@ bool hand_out(AsfDemuxState *state) {
     if (!frame) continue;
     frame->timestamp = 0;
     frame->duration = GST_CLOCK_TIME_NONE;
-    if (!queue_frame(state->output, frame)) return false;
+    if (!queue_frame(state->output, &tail, frame)) return false;
   }
 }
 

@@ -66,7 +66,7 @@ Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
     frame->offset_end = GST_BUFFER_OFFSET_NONE;
   }
   stream->frame_count++;
-  return queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+  return queue_frame(s->output, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 }  // namespace

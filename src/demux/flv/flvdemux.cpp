@@ -119,7 +119,7 @@ Status take_frame(FlvDemuxState *s) {
   if (!frame) return Status::kNoMemory;
   frame->timestamp = timestamp_ns(s->tag_time_ms);
   skip_rest_of_tag(s, s->tag_left - s->frame_size);
-  return queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+  return queue_frame(s->output, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 Status step(FlvDemuxState *s) {

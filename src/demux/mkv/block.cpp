@@ -69,7 +69,7 @@ Status queue(MkvState *s, GstBuffer *block, size_t at, size_t size) {
       if (size) memcpy(frame->data + s->strip_size, block->data + at, size);
     }
   }
-  return queue_frame(out, frame) ? Status::kOk : Status::kNoMemory;
+  return queue_frame(out, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 Status unpack(MkvState *s, GstBuffer *block) {

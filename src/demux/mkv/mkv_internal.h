@@ -86,6 +86,7 @@ struct OpenMaster {
 
 struct MkvState {
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   GstAdapter *adapter;     // input; created by the first chain call
   Phase phase;
   uint32_t standard;       // the video standard to play; 0 plays any codec

@@ -78,7 +78,7 @@ bool is_video_mime(const char *mime) {
 void free_stream(void *data) {
   auto *stream = static_cast<RmStream *>(data);
   if (!stream) return;
-  gst_adapter_unref(stream->pieces);
+  free(stream->assembly);
   free(stream);
 }
 
@@ -160,9 +160,8 @@ Status media_properties(RmDemuxState *s, const uint8_t *body, uint32_t size) {
   if (!stream) return Status::kNoMemory;
   stream->kind = 1;
   stream->id = id;
-  stream->pieces = gst_adapter_new();
   GstBuffer *codec = codec_size ? gst_buffer_new_and_alloc(codec_size) : nullptr;
-  if (!stream->pieces || (codec_size && !codec) ||
+  if ((codec_size && !codec) ||
       !quillar::slist_append(&s->streams, stream)) {
     gst_buffer_unref(codec);
     free_stream(stream);

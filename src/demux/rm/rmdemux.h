@@ -14,6 +14,8 @@ namespace quillar {
 
 // A RealVideo frame is reassembled from at most this many pieces.
 constexpr uint32_t kRmMaxPieces = 256;
+// The largest piece table: the count byte and two 32-bit values per piece.
+constexpr uint32_t kRmMaxTable = 1 + 8 * kRmMaxPieces;
 
 // One kept RealVideo stream, from its MDPR chunk to the next reset.
 struct RmStream {
@@ -24,7 +26,14 @@ struct RmStream {
   uint32_t assembled_size;  // bytes of pieces received for it so far
   uint32_t piece_count;     // pieces received for it so far
   uint32_t piece_offsets[kRmMaxPieces];  // assembled_size when each piece arrived
-  GstAdapter *pieces;       // the pieces' bytes, in arrival order
+  // The frame under assembly, built in place: kRmMaxTable bytes of room
+  // for its piece table, then its pieces' bytes in arrival order (`held` of
+  // them, room for `room`). Allocated with the first piece that has bytes,
+  // at the frame's declared length where that is known; handed over whole
+  // as the frame's memory when it is complete.
+  uint8_t *assembly;
+  uint32_t held;
+  uint32_t room;
 };
 
 // The chunk walker's states; an all-zero record (0) acts as kRmChunkHeader.
@@ -44,6 +53,7 @@ enum RmState : uint32_t {
 
 struct RmDemuxState {
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   GSList *streams;            // RmStream*, in the order of their MDPR chunks
   GstAdapter *adapter;        // input; created by the first chain call
   RmState state;

@@ -5,10 +5,13 @@
 // gives the stream number. The body of a RealVideo packet is a run of
 // fragments, each a piece of a frame: a whole frame (class 0x40), one of
 // several whole frames packed together (0xC0), or a part of a frame split
-// over several packets (0x00, and 0x80 for the last part). Pieces collect in
-// the stream's `pieces` adapter until the frame is complete; it is then
-// handed out behind a table of its pieces: the piece count minus one, then
-// for each piece the 32-bit little-endian values 1 and its offset.
+// over several packets (0x00, and 0x80 for the last part). A frame is handed
+// out behind a table of its pieces: the piece count minus one, then for each
+// piece the 32-bit little-endian values 1 and its offset. Each piece is
+// copied once, straight from its packet into the frame's own memory, behind
+// room for the largest table; the finished table is written just before the
+// first piece, and the frame's data starts there.
+#include <cstdlib>
 #include <cstring>
 
 #include "format/format.h"
@@ -53,8 +56,16 @@ bool read_number(ByteReader *r, uint32_t *value) {
   return r->read_be32(value);
 }
 
+// The first room of a frame under assembly: its declared length, but no
+// more than this, so that a length nothing backs reserves little; a frame
+// that outgrows its room is moved to one twice as large.
+constexpr uint32_t kFirstRoomLimit = 1u << 20;
+
 void forget_frame(RmStream *st) {
-  gst_adapter_clear(st->pieces);
+  free(st->assembly);
+  st->assembly = nullptr;
+  st->held = 0;
+  st->room = 0;
   st->expected_size = 0;
   st->assembled_size = 0;
   st->piece_count = 0;
@@ -64,25 +75,51 @@ void put_le32(uint8_t *p, uint32_t v) {
   for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Makes room in `st`'s frame for `more` bytes of pieces. False when out of
+// memory (the frame is left as it was).
+bool make_room(RmStream *st, uint32_t more) {
+  const uint64_t need = static_cast<uint64_t>(st->held) + more;
+  if (st->assembly && need <= st->room) return true;
+  uint64_t room = st->assembly ? 2 * static_cast<uint64_t>(st->room)
+                               : (st->expected_size < kFirstRoomLimit ? st->expected_size : kFirstRoomLimit);
+  if (room < need) room = need;
+  if (room + kRmMaxTable > UINT32_MAX) return false;
+  auto *grown = static_cast<uint8_t *>(realloc(st->assembly, kRmMaxTable + room));
+  if (!grown) return false;
+  st->assembly = grown;
+  st->room = static_cast<uint32_t>(room);
+  return true;
+}
+
 // Hands out the frame assembled in `st` and starts a new one.
 Status finish_frame(RmDemuxState *s, RmStream *st) {
-  const uint32_t held = gst_adapter_available(st->pieces);
   const uint32_t table = 1 + kTableEntrySize * st->piece_count;
-  const uint64_t size = static_cast<uint64_t>(table) + held;
-  GstBuffer *frame = size <= UINT32_MAX ? gst_buffer_new_and_alloc(static_cast<uint32_t>(size))
-                                        : nullptr;
+  if (!st->assembly) st->expected_size = 0;  // no piece had bytes: room for the table only
+  // Room a declared length reserved but no piece filled is given back.
+  constexpr uint32_t kSlack = 64 * 1024;
+  if (st->assembly && st->room - st->held > kSlack) {
+    if (auto *fitted = static_cast<uint8_t *>(realloc(st->assembly, kRmMaxTable + st->held))) {
+      st->assembly = fitted;
+      st->room = st->held;
+    }
+  }
+  GstBuffer *frame = make_room(st, 0) ? gst_buffer_new() : nullptr;
   if (!frame) {
     forget_frame(st);
     return Status::kNoMemory;
   }
-  frame->data[0] = static_cast<uint8_t>(st->piece_count - 1);
+  uint8_t *start = st->assembly + kRmMaxTable - table;
+  start[0] = static_cast<uint8_t>(st->piece_count - 1);
   for (uint32_t i = 0; i < st->piece_count; i++) {
-    put_le32(frame->data + 1 + kTableEntrySize * i, 1);
-    put_le32(frame->data + 5 + kTableEntrySize * i, st->piece_offsets[i]);
+    put_le32(start + 1 + kTableEntrySize * i, 1);
+    put_le32(start + 5 + kTableEntrySize * i, st->piece_offsets[i]);
   }
-  gst_adapter_copy(st->pieces, frame->data + table, 0, held);
+  frame->data = start;
+  frame->owned_data = st->assembly;
+  frame->size = table + st->held;
+  st->assembly = nullptr;  // the frame owns it now
   forget_frame(st);
-  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+  return quillar::queue_frame(s->output, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 // A fragment header: its class, and for the classes that have them the
@@ -113,10 +150,10 @@ bool read_fragment_header(ByteReader &r, FragmentHeader *h) {
          r.skip(1);  // sequence byte
 }
 
-// Adds one piece of `size` bytes (`piece` holds them, or is null for a
+// Adds one piece of `size` bytes (`piece` reads them, or is null for a
 // piece said to run past the packet) to the frame under assembly in `st`,
 // and hands the frame out once it is complete.
-Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, GstBuffer *piece,
+Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, ByteReader *piece,
                  uint32_t size) {
   if (h.subsequence <= 1) {
     // A new frame: whatever an unfinished one left behind is dropped.
@@ -124,13 +161,16 @@ Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, GstBuff
     st->expected_size = h.subsequence == 1 ? h.frame_length : size;
   }
   if (st->piece_count == quillar::kRmMaxPieces) {
-    gst_buffer_unref(piece);
     st->status = Status::kInvalid;
     return Status::kInvalid;
   }
-  if (piece && !quillar::adapter_push(st->pieces, piece)) {
-    forget_frame(st);
-    return Status::kNoMemory;
+  if (piece) {
+    if (!make_room(st, size)) {
+      forget_frame(st);
+      return Status::kNoMemory;
+    }
+    if (!piece->read_bytes(st->assembly + kRmMaxTable + st->held, size)) return Status::kInvalid;
+    st->held += size;
   }
   st->piece_offsets[st->piece_count++] = st->assembled_size;
   st->assembled_size += size;
@@ -139,7 +179,7 @@ Status add_piece(RmDemuxState *s, RmStream *st, const FragmentHeader &h, GstBuff
 
 // Splits one packet body into pieces. `r` reads the packet after its
 // framing and is positioned at the body. Returns the packet's status.
-Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r) {
+Status reassemble(RmDemuxState *s, RmStream *st, ByteReader r) {
   const Status ret = st->status;
   for (;;) {
     FragmentHeader h;
@@ -154,16 +194,9 @@ Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r
     if (h.kind == kPackedFrame) size = h.frame_length;
 
     // A piece said to run past the packet is counted but holds no bytes.
-    GstBuffer *piece = nullptr;
-    if (size <= left) {
-      piece = gst_buffer_create_sub(packet, static_cast<uint32_t>(r.offset()), size);
-      if (!piece) {
-        forget_frame(st);
-        return Status::kNoMemory;
-      }
-    }
+    ByteReader piece = r;
     // kOk: a frame was handed out; kNeedMoreData: the frame is not complete.
-    const Status added = add_piece(s, st, h, piece, size);
+    const Status added = add_piece(s, st, h, size <= left ? &piece : nullptr, size);
     if (added == Status::kOk && ret != Status::kOk) return ret;
     if (added != Status::kOk && added != Status::kNeedMoreData) return added;
     if (size > left || left - size <= 2) return ret;
@@ -172,8 +205,8 @@ Status reassemble(RmDemuxState *s, RmStream *st, GstBuffer *packet, ByteReader r
 }
 
 // Handles one packet; `packet` holds it whole, framing included.
-Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
-  ByteReader whole(packet->data, packet->size);
+Status handle_packet(RmDemuxState *s, const uint8_t *packet, uint32_t length, uint16_t version) {
+  ByteReader whole(packet, length);
   ByteReader r;
   const uint32_t header = version == 1 ? kHeaderSizeV1 : kHeaderSizeV0;
   uint16_t id = 0;
@@ -184,7 +217,7 @@ Status handle_packet(RmDemuxState *s, GstBuffer *packet, uint16_t version) {
   RmStream *st = find_stream(s, id);
   if (!st || r.remaining() == 0) return Status::kOk;
   if (r.remaining() <= 2) return st->status;
-  return reassemble(s, st, packet, r);
+  return reassemble(s, st, r);
 }
 
 }  // namespace
@@ -222,10 +255,12 @@ Status data_packet(RmDemuxState *s) {
   if (length == kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
   } else {
-    GstBuffer *packet = gst_adapter_take_buffer(a, length);
+    // The pieces are copied out of the packet where it lies (in a read
+    // block, or joined from adjacent ones), so it needs no buffer of its own.
+    const uint8_t *packet = gst_adapter_peek(a, length);
     if (!packet) return Status::kNoMemory;  // nothing consumed: tried again on the next call
-    handled = handle_packet(s, packet, version);
-    gst_buffer_unref(packet);
+    handled = handle_packet(s, packet, length, version);
+    gst_adapter_flush(a, length);
   }
   s->packets_seen++;
   if (length == kFramingSize || s->packets_seen == s->packets_total) s->state = kRmChunkHeader;

@@ -62,7 +62,7 @@ Status take_frame(IvfParseState *s) {
       s->output->skipped_frames++;
       continue;
     }
-    if (!quillar::queue_frame(s->output, gst_adapter_take_buffer(adapter, size)))
+    if (!quillar::queue_frame(s->output, &s->frame_tail, gst_adapter_take_buffer(adapter, size)))
       return Status::kNoMemory;
     return Status::kOk;
   }

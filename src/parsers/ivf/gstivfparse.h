@@ -18,6 +18,7 @@ enum class IvfPhase : uint32_t {
 
 struct IvfParseState {
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   GstAdapter *adapter;  // created by the first chain call
   IvfPhase phase;
 };

@@ -76,7 +76,7 @@ Status take_frame(RcvParseState *s) {
     s->output->skipped_frames++;
     return Status::kOk;
   }
-  if (!quillar::queue_frame(s->output, gst_adapter_take_buffer(adapter, size)))
+  if (!quillar::queue_frame(s->output, &s->frame_tail, gst_adapter_take_buffer(adapter, size)))
     return Status::kNoMemory;
   return Status::kOk;
 }

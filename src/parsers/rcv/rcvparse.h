@@ -16,6 +16,7 @@ enum class RcvPhase : uint32_t {
 struct RcvParseState {
   GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   RcvPhase phase;
 };
 

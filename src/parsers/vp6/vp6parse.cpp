@@ -52,7 +52,7 @@ Status take_frame(Vp6ParseState *s) {
     }
     Diag().text("Found a frame of size ").i32(static_cast<int32_t>(s->frame_size)).text("\n").print();
     gst_adapter_flush(adapter, kSizeField);
-    if (!quillar::queue_frame(s->output, gst_adapter_take_buffer(adapter, s->frame_size)))
+    if (!quillar::queue_frame(s->output, &s->frame_tail, gst_adapter_take_buffer(adapter, s->frame_size)))
       return Status::kNoMemory;
   }
   return Status::kOk;

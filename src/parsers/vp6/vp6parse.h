@@ -19,6 +19,7 @@ struct Vp6ParseState {
   GstAdapter *adapter;  // created by the first chain call
   uint32_t frame_size;  // size field of the record being examined
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   Vp6Phase phase;
 };
 

@@ -59,7 +59,7 @@ Status take_frame(WebpParseState *s) {
     puts("Frame buffer creation failed.");
     return Status::kNoMemory;
   }
-  return quillar::queue_frame(s->output, frame) ? Status::kOk : Status::kNoMemory;
+  return quillar::queue_frame(s->output, &s->frame_tail, frame) ? Status::kOk : Status::kNoMemory;
 }
 
 Status step(WebpParseState *s) {

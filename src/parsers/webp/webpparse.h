@@ -16,6 +16,7 @@ enum class WebpPhase : uint32_t {
 struct WebpParseState {
   GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
+  FrameTail frame_tail;  // where output->frames ends
   WebpPhase phase;
   uint32_t frame_size;  // the "VP8 " chunk size from the file header
 };
