@@ -87,9 +87,10 @@ BENCHMARK(BM_ListAppend)->Arg(1)->Arg(4)->Arg(64);
 void BM_QueueFrames(benchmark::State &state) {
   const auto n = static_cast<int>(state.range(0));
   ParserOutput out = {};
+  quillar::FrameTail tail = {};
   GstBuffer *frame = gst_buffer_new();
   for (auto _ : state) {
-    for (int i = 0; i < n; i++) quillar::queue_frame(&out, gst_buffer_ref(frame));
+    for (int i = 0; i < n; i++) quillar::queue_frame(&out, &tail, gst_buffer_ref(frame));
     while (out.frames) {
       gst_buffer_unref(static_cast<GstBuffer *>(out.frames->data));
       out.frames = g_slist_delete_link(out.frames, out.frames);

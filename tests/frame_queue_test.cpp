@@ -50,7 +50,8 @@ TEST(FrameQueue, WithoutATailAFrameStillGoesLastAndNullIsRefused) {
   quillar::FrameTail tail{};
   GstBuffer *first = gst_buffer_new_and_alloc(1), *second = gst_buffer_new_and_alloc(1);
   ASSERT_TRUE(quillar::queue_frame(&output, &tail, first));
-  ASSERT_TRUE(quillar::queue_frame(&output, second));  // a format that keeps no tail
+  quillar::FrameTail fresh{};  // knows nothing of the list: walks it to its end
+  ASSERT_TRUE(quillar::queue_frame(&output, &fresh, second));
   EXPECT_FALSE(quillar::queue_frame(&output, &tail, nullptr));
   EXPECT_EQ(contents(output.frames), (std::vector<GstBuffer *>{first, second}));
   GstBuffer *third = gst_buffer_new_and_alloc(1);

@@ -171,10 +171,4 @@ inline bool queue_frame(ParserOutput *output, FrameTail *tail, GstBuffer *frame)
   return false;
 }
 
-// The same for a format without a FrameTail: walks the queue to its end.
-inline bool queue_frame(ParserOutput *output, GstBuffer *frame) {
-  FrameTail walk{};
-  return queue_frame(output, &walk, frame);
-}
-
 }  // namespace quillar
