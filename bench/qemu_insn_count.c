@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: BSD-2-Clause */
 /* A minimal QEMU TCG plugin: counts the guest instructions executed and
  * prints the total at exit ("insns N" on stderr), for the instruction counts
  * of the aarch64 build (valgrind does not run aarch64 programs on x86-64).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The formats' frame queue: queue_frame appends at a remembered tail while
 // consumers take frames from the head (as the front end does) or clear the
 // list (as tools and tests do). Checked against a model over random mixes.

@@ -60,7 +60,6 @@ namespace {
 
 using namespace quillar;
 
-constexpr uint32_t kChunkHeaderSize = 8;
 constexpr uint32_t kFileHeaderSize = 12;
 constexpr uint32_t kAudioExtraSizeAt = 16;
 constexpr uint32_t kAudioExtraAt = 18;
