@@ -28,11 +28,9 @@ struct ParserContext {
   uint32_t probed_kept;
   uint32_t read_failed;         // a block read failed; reported once, then retried
   // Read blocks are consecutive spans of one larger allocation, so that the
-  // adapter joins a frame that straddles blocks without copying it: the
-  // parent the next block is cut from (one reference, dropped when the next
-  // parent is allocated; each block holds its own), and how much of it is cut.
-  GstBuffer *read_parent;
-  uint32_t read_parent_used;
+  // adapter joins a frame that straddles blocks without copying it; the
+  // format may move the parent to gather a long record (await_record).
+  quillar::BlockSource blocks;
 };
 
 static_assert(offsetof(ParserContext, remaining) == 0);

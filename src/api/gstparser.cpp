@@ -10,15 +10,10 @@
 
 namespace {
 
-constexpr uint32_t kBlockSize = 8192;
-// Read blocks per parent allocation. A parent stays allocated while any of
-// its blocks (or a frame sharing their bytes) lives, and is never reused.
-// 32 KiB stays well under glibc's mmap threshold (128 KiB): larger parents
-// (64-256 KiB, measured) join more large frames, but once freed they make
-// the allocator trim and regrow the heap top, 3 000-24 000 page faults per
-// 512 MiB of ASF or RealMedia, which cost more than the copies they save.
-constexpr uint32_t kBlocksPerParent = 4;
-constexpr uint32_t kParentSize = kBlockSize * kBlocksPerParent;
+// A parent stays allocated while any of its blocks (or a frame sharing their
+// bytes) lives, and is never reused.
+constexpr uint32_t kBlockSize = quillar::kReadBlockSize;
+constexpr uint32_t kParentSize = quillar::kReadParentSize;
 
 using quillar::FormatDescriptor;
 using quillar::kProbeSize;
@@ -100,24 +95,26 @@ void hand_out(ParserContext *ctx, uint8_t *destination, uint32_t capacity, BitSt
 bool has_item(const ParserOutput *output) { return output->frames || output->codec_data; }
 
 // A new read block of kBlockSize bytes: the next span of the current parent
-// allocation. A full parent is let go only once the next one is allocated,
-// so that the new one never takes the old one's place at the top of the
-// heap: when the old one is freed it leaves a hole the one after can use,
-// rather than memory the allocator hands back to the system and faults in
-// again. The block's fields are those of a freshly allocated buffer, as the
-// parsers have always been given. NULL when out of memory.
+// allocation (one a format sized for a record it awaits, or a 32 KiB one).
+// A used-up parent is let go only once the next one is allocated, so that
+// the new one never takes the old one's place at the top of the heap: when
+// the old one is freed it leaves a hole the one after can use, rather than
+// memory the allocator hands back to the system and faults in again. The
+// block's fields are those of a freshly allocated buffer, as the parsers
+// have always been given. NULL when out of memory.
 GstBuffer *new_block(ParserContext *ctx) {
-  if (!ctx->read_parent || ctx->read_parent_used == kParentSize) {
+  quillar::BlockSource *source = &ctx->blocks;
+  if (!source->parent || source->parent->size - source->used < kBlockSize) {
     GstBuffer *parent = gst_buffer_new_and_alloc(kParentSize);
     if (!parent) return nullptr;
-    gst_buffer_unref(ctx->read_parent);
-    ctx->read_parent = parent;
-    ctx->read_parent_used = 0;
+    gst_buffer_unref(source->parent);
+    source->parent = parent;
+    source->used = 0;
   }
-  GstBuffer *block = gst_buffer_create_sub(ctx->read_parent, ctx->read_parent_used, kBlockSize);
+  GstBuffer *block = gst_buffer_create_sub(source->parent, source->used, kBlockSize);
   if (!block) return nullptr;
   block->timestamp = block->duration = block->offset = block->offset_end = 0;
-  ctx->read_parent_used += kBlockSize;
+  source->used += kBlockSize;
   return block;
 }
 
@@ -194,6 +191,7 @@ void GSTPARSER_Initialise(ParserContext **context_out, uint32_t video_standard, 
   }
   ctx->output.parser_state = ctx->parser_storage;
   format->bind(ctx->parser_storage, &ctx->output);
+  if (format->bind_blocks) format->bind_blocks(ctx->parser_storage, &ctx->blocks);
   if (format->bind_standard) format->bind_standard(ctx->parser_storage, video_standard);
   ctx->chain = format->chain;
   ctx->reset = format->reset;
@@ -275,7 +273,7 @@ void GSTPARSER_Deinitialise(ParserContext *context) {
   g_slist_free(context->output.frames);
   gst_buffer_unref(context->output.codec_data);
   gst_buffer_unref(context->current);
-  gst_buffer_unref(context->read_parent);
+  gst_buffer_unref(context->blocks.parent);
   free(context);
 }
 

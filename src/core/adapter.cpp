@@ -54,36 +54,49 @@ void copy_into(GstAdapter *a, guint8 *dest, guint32 p, guint32 n) {
   }
 }
 
-// Joins leading buffers that are adjacent spans of one parent until the first
-// one holds `size` wanted bytes. Returns whether anything was joined.
+// Joins the leading buffers into one sub-buffer of their common parent when
+// they are a run of adjacent spans of it that holds `size` wanted bytes.
+// Returns whether they were joined; a run too short is left alone (its
+// bytes are copied by the caller).
 bool merge(GstAdapter *a, guint32 size) {
   const guint64 need = static_cast<guint64>(size) + a->head_skip;
-  bool joined = false;
-  GSList *node = a->buffers;
-  while (node && node->next) {
-    GstBuffer *cur = node_buffer(node);
-    GstBuffer *next = node_buffer(node->next);
-    if (cur->size >= need || !is_span(cur, next)) break;
-    GstBuffer *parent = cur->parent;
-    GstBuffer *both = gst_buffer_create_sub(parent, static_cast<guint32>(cur->data - parent->data),
-                                            cur->size + next->size);
-    if (!both) break;
-    both->timestamp = cur->timestamp;
-    both->offset = cur->offset;
-    if (cur->duration != kNone && next->duration != kNone)
-      both->duration = cur->duration + next->duration;
-    if (next->offset_end != kNone) both->offset_end = next->offset_end;
-    GSList *second = node->next;
-    second->data = both;
-    a->buffers = second;
-    free(node);
-    gst_buffer_unref(cur);
-    gst_buffer_unref(next);
-    clear_scan(a);
-    node = second;
-    joined = true;
+  GSList *first = a->buffers;
+  GstBuffer *head = node_buffer(first);
+  guint64 run = head->size;
+  GSList *last = first;
+  while (run < need && last->next && is_span(node_buffer(last), node_buffer(last->next))) {
+    last = last->next;
+    run += node_buffer(last)->size;
   }
-  return joined;
+  if (run < need || last == first) return false;
+  GstBuffer *parent = head->parent;
+  GstBuffer *joined = gst_buffer_create_sub(parent, static_cast<guint32>(head->data - parent->data),
+                                            static_cast<guint32>(run));
+  if (!joined) return false;
+  GstBuffer *tail = node_buffer(last);
+  joined->timestamp = head->timestamp;
+  joined->offset = head->offset;
+  guint64 duration = 0;
+  for (GSList *node = first; node != last->next && duration != kNone; node = node->next) {
+    const guint64 d = node_buffer(node)->duration;
+    duration = d == kNone ? kNone : duration + d;
+  }
+  if (duration != kNone) joined->duration = duration;
+  if (tail->offset_end != kNone) joined->offset_end = tail->offset_end;
+  // The run's first node carries the joined buffer; the others go.
+  GSList *node = first->next;
+  first->next = last->next;
+  if (a->buffers_tail == last) a->buffers_tail = first;
+  while (node != first->next) {
+    GSList *next = node->next;
+    gst_buffer_unref(node_buffer(node));
+    free(node);
+    node = next;
+  }
+  gst_buffer_unref(head);
+  first->data = joined;
+  clear_scan(a);
+  return true;
 }
 
 // Discards `size` available bytes; the caller checked size <= total_size.
@@ -170,6 +183,22 @@ bool adapter_push(GstAdapter *adapter, GstBuffer *buffer) {
   adapter->buffers_tail = node;
   adapter->total_size += buffer->size;
   return true;
+}
+
+void adapter_requeue(GstAdapter *adapter, GstBuffer *buffer) {
+  GSList *first = adapter->buffers;
+  for (GSList *node = first->next; node;) {
+    GSList *next = node->next;
+    gst_buffer_unref(node_buffer(node));
+    free(node);
+    node = next;
+  }
+  gst_buffer_unref(node_buffer(first));
+  first->data = buffer;
+  first->next = nullptr;
+  adapter->buffers_tail = first;
+  adapter->head_skip = 0;
+  clear_scan(adapter);
 }
 
 }  // namespace quillar

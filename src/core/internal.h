@@ -13,6 +13,12 @@ namespace quillar {
 // accepted and ignored.
 bool adapter_push(GstAdapter *adapter, GstBuffer *buffer);
 
+// Replaces the queued buffers by `buffer` (taking over the caller's
+// reference), which holds the same bytes as the adapter has available, in
+// order: the bytes, counts and scratch area stay valid. The adapter must
+// hold at least one byte.
+void adapter_requeue(GstAdapter *adapter, GstBuffer *buffer);
+
 // A new buffer that owns `data` (`size` bytes from malloc/calloc). On
 // failure returns NULL and frees `data`; a NULL `data` gives NULL.
 GstBuffer *buffer_owning(guint8 *data, guint32 size);

@@ -60,6 +60,44 @@ inline bool probe_starts_with(const uint8_t *head, uint32_t tag) {
 // The video standard codes a format can serve, as the bits of a mask.
 constexpr uint32_t standard_bit(uint32_t code) { return code < 32 ? 1u << code : 0; }
 
+// The front end reads the file in blocks of kReadBlockSize bytes, each a
+// span of a larger parent allocation cut in file order, so that the adapter
+// can join a record that straddles blocks of one parent without copying it.
+// A format that waits for a record longer than what has arrived may move the
+// parent (await_record), so that the rest of the record is read straight
+// into one allocation behind the part already queued. Formats reached
+// through their exported chain functions have no source: records that
+// straddle blocks are then joined by copying, as before.
+constexpr uint32_t kReadBlockSize = 8192;
+// The usual parent: four blocks. 32 KiB stays well under glibc's mmap
+// threshold (128 KiB): larger parents (64-256 KiB, measured) join more large
+// frames, but once freed they make the allocator trim and regrow the heap
+// top, 3 000-24 000 page faults per 512 MiB of ASF or RealMedia, which cost
+// more than the copies they save. Formats that wait for a long record size
+// a parent to it instead (await_record).
+constexpr uint32_t kReadParentSize = 4 * kReadBlockSize;
+struct BlockSource {
+  GstBuffer *parent;  // one reference (null before the first block)
+  uint32_t used;      // bytes of parent already cut into blocks
+};
+
+// Records up to this size are gathered in one allocation as they are read;
+// longer ones are joined when complete, as without a block source.
+constexpr uint32_t kMaxAwaitedRecord = 16u << 20;
+
+// Called by a format that waits for the first `size` bytes of its adapter
+// to arrive as one record (a frame with its header), when fewer have. Unless
+// the queued bytes already lie at the end of the source's parent with room
+// for the rest, it moves them (a copy of what has arrived, normally part of
+// one block) to the start of a new parent sized for the record rounded up to
+// whole blocks, and makes it the source's parent: the blocks that complete
+// the record are then cut from it, and the record is taken as a sub-buffer.
+// Does nothing without a source, for records over kMaxAwaitedRecord, or when
+// out of memory (the record is then joined as usual). Queued bytes, their
+// order and the adapter's counts are unchanged; pointers from earlier peeks
+// are not valid afterwards.
+void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source);
+
 // One format, as the front end, the tools' tests and the fuzz targets see it.
 // The front end keeps one ordered table of these; for a code, the first row
 // that serves it and whose probe accepts the file's first bytes is chosen (a
@@ -82,12 +120,24 @@ struct FormatDescriptor {
   // container of several codecs): told the host's code after bind(). Null
   // for the others.
   void (*bind_standard)(void *state, uint32_t code);
+  // For a format whose state has a `blocks` member (see BlockSource): points
+  // it at the front end's block source after bind(). Null for the others.
+  void (*bind_blocks)(void *state, BlockSource *source);
 };
 
 // The descriptor's state fields for a state record with an `output` member.
 template <typename State>
 void bind_output(void *state, ParserOutput *output) {
   static_cast<State *>(state)->output = output;
+}
+
+template <typename State>
+constexpr void (*blocks_binder())(void *, BlockSource *) {
+  if constexpr (requires(State *s) { s->blocks = static_cast<BlockSource *>(nullptr); }) {
+    return [](void *state, BlockSource *source) { static_cast<State *>(state)->blocks = source; };
+  } else {
+    return nullptr;
+  }
 }
 
 // A format's descriptor, with the state fields taken from its state record.
@@ -100,7 +150,7 @@ constexpr FormatDescriptor describe(const char *name, uint32_t standards,
                                     ParserResetFunc reset,
                                     void (*bind_standard)(void *state, uint32_t code) = nullptr) {
   return {name,          standards,      probe, chain, reset, sizeof(State), alignof(State),
-          bind_output<State>, bind_standard};
+          bind_output<State>, bind_standard, blocks_binder<State>()};
 }
 
 // Every chain and reset function begins by fetching its state record.

@@ -28,7 +28,10 @@ bool is_skipped_chunk(uint32_t tag) {
 Status take_data_chunk(AviDemuxState *s, uint32_t tag) {
   uint32_t size = 0;
   if (!avi::have_whole_chunk(s, &tag, &size)) {
-    if (!s->abort_buffering) return Status::kNeedMoreData;  // incomplete: wait
+    if (!s->abort_buffering) {  // incomplete: wait
+      if (size != 0) await_record(s->adapter, avi::kChunkHeaderSize + avi::padded(size), s->blocks);
+      return Status::kNeedMoreData;
+    }
     s->abort_buffering = 0;
     if (size != 0) {
       // Too large to ever buffer: drop its header and read on behind it.

@@ -52,6 +52,7 @@ struct AviStream {
 struct AviDemuxState {
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   AviState state;
   AviHeaderState header_state;
   uint32_t abort_buffering;  // a chunk size of 0 or >= 2^30 was met

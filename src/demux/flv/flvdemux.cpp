@@ -108,7 +108,10 @@ Status read_video_header(FlvDemuxState *s) {
 // Cuts the frame out once the whole tag is there (so that a frame is never
 // handed out short), then releases the rest of the tag (alpha data).
 Status take_frame(FlvDemuxState *s) {
-  if (gst_adapter_available(s->adapter) < s->tag_left) return Status::kNeedMoreData;
+  if (gst_adapter_available(s->adapter) < s->tag_left) {
+    await_record(s->adapter, s->tag_left, s->blocks);
+    return Status::kNeedMoreData;
+  }
   if (s->frame_offset) {
     gst_adapter_flush(s->adapter, s->frame_offset);
     s->tag_left -= s->frame_offset;
@@ -166,8 +169,10 @@ void flv_demux_reset(ParserOutput *output) {
   auto *s = state_of<FlvDemuxState>(output);
   release_adapter(&s->adapter);
   ParserOutput *const keep = s->output;
+  BlockSource *const blocks = s->blocks;
   *s = FlvDemuxState{};
   s->output = keep;
+  s->blocks = blocks;
 }
 
 }  // namespace quillar::flv

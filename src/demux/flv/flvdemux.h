@@ -25,6 +25,7 @@ enum class FlvState : uint32_t {
 struct FlvDemuxState {
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   GstAdapter *adapter;        // input; created by the first chain call
   FlvState state;
   uint32_t tag_left;          // bytes of the current tag's data (or of the

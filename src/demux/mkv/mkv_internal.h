@@ -87,6 +87,7 @@ struct OpenMaster {
 struct MkvState {
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   GstAdapter *adapter;     // input; created by the first chain call
   Phase phase;
   uint32_t standard;       // the video standard to play; 0 plays any codec

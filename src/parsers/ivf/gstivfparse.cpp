@@ -54,6 +54,7 @@ Status take_frame(IvfParseState *s) {
       return Status::kNeedMoreData;
     }
     if (available < record) {
+      await_record(adapter, static_cast<uint32_t>(record), s->blocks);
       puts("Header Data Not yet available");
       return Status::kNeedMoreData;
     }

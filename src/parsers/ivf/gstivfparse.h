@@ -19,6 +19,7 @@ enum class IvfPhase : uint32_t {
 struct IvfParseState {
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   GstAdapter *adapter;  // created by the first chain call
   IvfPhase phase;
 };

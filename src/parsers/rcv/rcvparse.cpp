@@ -69,7 +69,10 @@ Status take_frame(RcvParseState *s) {
   uint32_t size = 0;
   uint8_t flags = 0;
   if (!(r.read_le24(&size) && r.read_u8(&flags))) return Status::kNoMemory;  // the peek failed
-  if (available < static_cast<uint64_t>(size) + kFrameHeaderSize) return Status::kNeedMoreData;
+  if (available < size + kFrameHeaderSize) {  // a 24-bit size: no overflow
+    quillar::await_record(adapter, size + kFrameHeaderSize, s->blocks);
+    return Status::kNeedMoreData;
+  }
   if (flags & kReservedFlags) return Status::kInvalid;
   gst_adapter_flush(adapter, kFrameHeaderSize);
   if (size == 0) {

@@ -17,6 +17,7 @@ struct RcvParseState {
   GstAdapter *adapter;  // created by the first chain call
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   RcvPhase phase;
 };
 

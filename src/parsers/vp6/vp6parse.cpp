@@ -47,6 +47,8 @@ Status take_frame(Vp6ParseState *s) {
         // Keeping the rest of the file would only fill memory for nothing.
         s->phase = Vp6Phase::kDiscard;
         gst_adapter_clear(adapter);
+      } else {
+        quillar::await_record(adapter, s->frame_size + kSizeField, s->blocks);
       }
       return Status::kNeedMoreData;
     }

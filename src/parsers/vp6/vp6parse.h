@@ -20,6 +20,7 @@ struct Vp6ParseState {
   uint32_t frame_size;  // size field of the record being examined
   ParserOutput *output;
   FrameTail frame_tail;  // where output->frames ends
+  BlockSource *blocks;   // the front end's read blocks; null without one
   Vp6Phase phase;
 };
 

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// Records gathered as they are read: with the front end's block source bound,
+// a format that waits for a frame longer than what has arrived has the rest
+// read into one allocation, and hands the frame out as a sub-buffer of it
+// instead of copying it together. The frames and their bytes are the same.
+#include <gtest/gtest.h>
+
+
+#include "demux/avi/gstavidemux.h"
+#include "demux/flv/flvdemux.h"
+#include "demux/mkv/mkv_internal.h"
+#include "parsers/ivf/gstivfparse.h"
+#include "parsers/rcv/rcvparse.h"
+#include "parsers/vp6/vp6parse.h"
+#include "support/avi_writer.h"
+#include "support/chain_driver.h"
+#include "support/flv_writer.h"
+#include "support/ivf_writer.h"
+#include "support/mkv_writer.h"
+#include "support/rcv_writer.h"
+#include "support/vp6_writer.h"
+
+using namespace qtest;
+using quillar::BlockSource;
+
+namespace {
+
+// The next block of `file` from `at`, cut as the front end cuts it: an 8 KiB
+// span of the source's parent, a new 32 KiB parent when it has no room.
+GstBuffer *cut_block(BlockSource *source, const Bytes &file, size_t *at) {
+  if (!source->parent || source->parent->size - source->used < quillar::kReadBlockSize) {
+    gst_buffer_unref(source->parent);
+    source->parent = gst_buffer_new_and_alloc(quillar::kReadParentSize);
+    source->used = 0;
+  }
+  GstBuffer *block = gst_buffer_create_sub(source->parent, source->used, quillar::kReadBlockSize);
+  source->used += quillar::kReadBlockSize;
+  block->size = static_cast<uint32_t>(std::min<size_t>(block->size, file.size() - *at));
+  memcpy(block->data, file.data() + *at, block->size);
+  *at += block->size;
+  return block;
+}
+
+struct Gathered {
+  std::vector<Bytes> frames;
+  size_t copied = 0;  // frames assembled in memory of their own
+};
+
+// Feeds `file` block by block through a format with a bound block source.
+// kCode: the video standard, for a format that chooses its track by it.
+template <typename State, const quillar::FormatDescriptor &kFormat, uint32_t kCode = 0>
+Gathered gather(const Bytes &file) {
+  ChainDriver<State, kFormat> d;
+  BlockSource source{};
+  kFormat.bind_blocks(&d.state, &source);
+  if constexpr (kCode != 0) kFormat.bind_standard(&d.state, kCode);
+  Gathered run;
+  auto collect = [&] {
+    for (GSList *l = d.out.frames; l; l = l->next)
+      run.copied += static_cast<GstBuffer *>(l->data)->parent == nullptr;
+    for (Bytes &f : d.take_frames()) run.frames.push_back(std::move(f));
+  };
+  for (size_t at = 0; at < file.size();) {
+    EXPECT_EQ(d.chain(&d.out, cut_block(&source, file, &at)), CHAIN_OK);
+    do collect(); while (d.drain() == CHAIN_OK && d.out.frames);
+  }
+  collect();
+  d.reset(&d.out);  // before the source's parent goes
+  gst_buffer_unref(source.parent);
+  return run;
+}
+
+// Frame sizes around the block and parent sizes, and one past what is
+// gathered (16 MiB): that one is joined by a copy, as without a source.
+TEST(BlockSource, IvfFramesOfEverySizeAreSpansOfOneAllocation) {
+  const size_t sizes[] = {1, 100, 8191, 8192, 8193, 24000, 32768, 32769, 60000, 200000, (16u << 20) + 1, 700, 45000};
+  IvfWriter w;
+  std::vector<Bytes> frames;
+  for (int round = 0; round < 3; round++) {
+    for (size_t size : sizes) {
+      if (round > 0 && size > (16u << 20)) continue;
+      frames.push_back(pattern(size + round * 13, static_cast<uint32_t>(frames.size())));
+      w.frame(frames.back());
+    }
+  }
+  const Gathered run = gather<quillar::IvfParseState, quillar::kIvfFormat>(w.take());
+  EXPECT_EQ(run.frames, frames);
+  EXPECT_EQ(run.copied, 1u);
+}
+
+// Every other format that waits for whole frames gathers them the same way.
+TEST(BlockSource, EveryFramerAndDemultiplexerGathersItsFrames) {
+  std::vector<Bytes> frames;
+  for (uint32_t i = 0; i < 12; i++) frames.push_back(pattern(1000 + i * 7919 % 61000, i));
+  struct Case {
+    const char *name;
+    Bytes file;
+    Gathered (*run)(const Bytes &);
+  };
+  RcvWriter rcv{RcvHeader{}};
+  Vp6Writer vp6;
+  FlvWriter flv;
+  avi::File avi_file = avi::av_file();
+  std::vector<Bytes> clusters;
+  for (const Bytes &f : frames) {
+    rcv.frame(f);
+    vp6.frame(f);
+    flv.video(flv_vp6(f));
+    avi_file.movi.push_back(avi::chunk("00dc", f));
+    clusters.push_back(mkv::cluster({mkv::simple_block(1, f)}));
+  }
+  const mkv::Track vp8 = {1, 1, "V_VP8", {}, 640, 360, {}};
+  clusters.insert(clusters.begin(), mkv::tracks({vp8}));
+  const Case cases[] = {
+      {"RCV", rcv.take(), gather<quillar::RcvParseState, quillar::kRcvFormat>},
+      {"VP6", vp6.take(), gather<quillar::Vp6ParseState, quillar::kVp6Format>},
+      {"FLV", flv.take(), gather<quillar::flv::FlvDemuxState, quillar::kFlvFormat>},
+      {"AVI", avi_file.build(), gather<quillar::AviDemuxState, quillar::kAviFormat>},
+      {"Matroska", mkv::file(clusters), gather<quillar::mkv::MkvState, quillar::kMatroskaFormat, 10>},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const Gathered run = c.run(c.file);
+    EXPECT_EQ(run.frames, frames);
+    EXPECT_EQ(run.copied, 0u);
+  }
+}
+
+}  // namespace
