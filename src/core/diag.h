@@ -14,9 +14,10 @@ namespace quillar {
 
 class Diag {
  public:
-  Diag &text(const char *s) {
-    const size_t n = strlen(s);
-    append(s, n);
+  // A text known at compile time: its length is too.
+  template <size_t N>
+  Diag &text(const char (&s)[N]) {
+    append(s, N - 1);
     return *this;
   }
   Diag &u64(uint64_t v) {

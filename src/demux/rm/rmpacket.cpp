@@ -229,8 +229,11 @@ Status data_packet(RmDemuxState *s) {
   const uint32_t available = gst_adapter_available(a);
   uint8_t framing[kFramingSize];
   if (available < 2) return Status::kNeedMoreData;
-  gst_adapter_copy(a, framing, 0, 2);
-  ByteReader r(framing, sizeof framing);
+  // The whole framing when it has arrived (one copy per packet), else the
+  // version, which may end the packets.
+  const uint32_t have = available < kFramingSize ? 2 : kFramingSize;
+  gst_adapter_copy(a, framing, 0, have);
+  ByteReader r(framing, have);
   uint16_t version = 0, length = 0;
   if (!r.read_be16(&version)) return Status::kNeedMoreData;
   if (version > 1) {
@@ -243,7 +246,6 @@ Status data_packet(RmDemuxState *s) {
     return Status::kOk;
   }
   if (available < kFramingSize) return Status::kNeedMoreData;
-  gst_adapter_copy(a, framing, 0, kFramingSize);
   if (!r.read_be16(&length)) return Status::kNeedMoreData;
   if (length < kFramingSize) {
     gst_adapter_flush(a, kFramingSize);
