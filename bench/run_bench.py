@@ -21,6 +21,8 @@ fails. It prints medians of MiB/s, the ratios, and each reader's peak RSS.
   bench/run_bench.py --build build/default --smoke           (CI: tiny files)
   bench/run_bench.py --build build/default --callgrind       (instruction counts:
       the slope between an 8 MiB and a 32 MiB file, start-up excluded)
+  bench/run_bench.py --build build/default --baseline ../old/build/default
+      (an earlier commit's library in the same rounds: before and after)
 """
 import argparse
 import os
@@ -68,7 +70,7 @@ def generate(build, inputs, size_mib):
     return entries
 
 
-def readers(build, entry, capacity):
+def readers(build, entry, capacity, baseline=None):
     bench = os.path.join(build, "bench")
     lavf = [os.path.join(bench, "lavf_reader"), entry["path"]]
     if entry["lavf_mode"] == "video":
@@ -79,6 +81,8 @@ def readers(build, entry, capacity):
         "lavf+cp": lavf + ["copy"],
         "copy": [os.path.join(bench, "copy_reader"), entry["path"]],
     }
+    if baseline:  # the library of another build (an earlier commit), in the same rounds
+        cmds["before"] = [os.path.join(baseline, "bench", "quillar_reader")] + cmds["quillar"][1:]
     if entry["lavf_mode"] == "skip":  # libavformat has no reader for this stream
         del cmds["lavf"], cmds["lavf+cp"]
     return cmds
@@ -88,7 +92,7 @@ def check(entry, name, fields, code):
     problems = []
     if code != 0:
         problems.append(f"{name} exited with {code}")
-    if name in ("quillar", "lavf", "lavf+cp"):
+    if name in ("quillar", "before", "lavf", "lavf+cp"):
         prefix = "lavf_" if name.startswith("lavf") else ""
         if int(fields.get("items", -1)) != entry[prefix + "items"]:
             problems.append(f"{name} gave {fields.get('items')} items, expected {entry[prefix + 'items']}")
@@ -105,14 +109,16 @@ def fmt(value, style):
 
 def whole_file(args, entries):
     print(f"{'file':<14} {'MiB':>5} {'quillar':>8} {'lavf':>8} {'lavf+cp':>8} {'copy':>8} {'q/lavf':>7} "
-          f"{'q/lavf+cp':>9} {'q/copy':>7} {'lavf+cp/copy':>12}   {'peak RSS MiB q / lavf+cp / copy':>31}")
+          f"{'q/lavf+cp':>9} {'q/copy':>7} {'lavf+cp/copy':>12}   {'peak RSS MiB q / lavf+cp / copy':>31}"
+          + (f"   {'before':>8} {'b/lavf+cp':>9} {'b/copy':>7} {'q/b':>6}" if args.baseline else ""))
     print(f"{'':<14} {'':>5} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8} {'MiB/s':>8}")
     failures = []
     for entry in entries:
-        cmds = readers(args.build, entry, args.capacity)
+        cmds = readers(args.build, entry, args.capacity, args.baseline)
         rates = {k: [] for k in cmds}
         rss = {k: 0 for k in cmds}
         ratios = {"lavf": [], "lavf+cp": [], "copy": []}
+        before = {"lavf+cp": [], "copy": [], "quillar": []}  # the baseline build's ratios
         size = os.path.getsize(entry["path"])
         for rnd in range(args.rounds):
             order = list(cmds)
@@ -126,7 +132,7 @@ def whole_file(args, entries):
                 got[name] = (size / 1048576) / seconds if seconds > 0 else float("nan")
                 rates[name].append(got[name])
                 rss[name] = max(rss[name], peak)
-                sums[name] = fields.get("frame_sum" if name == "quillar" else "sum")
+                sums[name] = fields.get("frame_sum" if name in ("quillar", "before") else "sum")
             # The library's frames and libavformat's packets carry the same bytes.
             for peer in ("lavf", "lavf+cp"):
                 if peer in cmds and sums["quillar"] != sums[peer]:
@@ -134,14 +140,30 @@ def whole_file(args, entries):
             for peer in ratios:
                 if peer in cmds:
                     ratios[peer].append(got["quillar"] / got[peer])
-        med = {k: statistics.median(v) for k, v in rates.items()}
+            if "before" in cmds:
+                if sums["before"] != sums["quillar"]:
+                    failures.append(f"{entry['name']}: library and baseline checksums differ")
+                for peer in before:
+                    if peer in cmds:
+                        before[peer].append(got[peer] / got["before"] if peer == "quillar" else got["before"] / got[peer])
+        if args.stat == "best":  # each reader's fastest round, and the ratios of those
+            med = {k: max(v) for k, v in rates.items()}
+            ratios = {k: [med["quillar"] / med[k]] if k in cmds else [] for k in ratios}
+            if "before" in cmds:
+                before = {k: [med[k] / med["before"] if k == "quillar" else med["before"] / med[k]]
+                          if k in cmds else [] for k in before}
+        else:  # medians of the rates, and of the ratios within each round
+            med = {k: statistics.median(v) for k, v in rates.items()}
         r = {k: statistics.median(v) if v else None for k, v in ratios.items()}
         lavfcp = med.get("lavf+cp")
         print(f"{entry['name']:<14} {size / 1048576:>5.0f} {med['quillar']:>8.0f} {fmt(med.get('lavf'), '8.0f'):>8} "
               f"{fmt(lavfcp, '8.0f'):>8} {med['copy']:>8.0f} {fmt(r['lavf'], '7.2f'):>7} "
               f"{fmt(r['lavf+cp'], '9.2f'):>9} {r['copy']:>7.2f} "
               f"{fmt(lavfcp / med['copy'] if lavfcp else None, '12.2f'):>12}   {rss['quillar'] / 1024:>13.1f} / "
-              f"{fmt(rss['lavf+cp'] / 1024 if 'lavf+cp' in rss else None, '7.1f'):>7} / {rss['copy'] / 1024:>5.1f}",
+              f"{fmt(rss['lavf+cp'] / 1024 if 'lavf+cp' in rss else None, '7.1f'):>7} / {rss['copy'] / 1024:>5.1f}"
+              + (f"   {med['before']:>8.0f} {fmt(statistics.median(before['lavf+cp']) if before['lavf+cp'] else None, '9.2f'):>9} "
+                 f"{statistics.median(before['copy']):>7.2f} {statistics.median(before['quillar']):>6.2f}"
+                 if "before" in cmds else ""),
               flush=True)
     return failures
 
@@ -176,7 +198,7 @@ def callgrind(args, small, large):
     """Instructions per byte as the slope between two sizes of each input, so
     that start-up (libavformat's is large) drops out; and per item, the same
     slope over the items."""
-    names = ("quillar", "lavf", "lavf+cp", "copy")
+    names = ("quillar",) + (("before",) if args.baseline else ()) + ("lavf", "lavf+cp", "copy")
     print(f"{'file':<14} " + " ".join(f"{n + ' Ir/B':>13}" for n in names) + "   "
           + " ".join(f"{n + ' Ir/item':>16}" for n in names))
     by_name = {e["name"]: e for e in small}
@@ -190,7 +212,7 @@ def callgrind(args, small, large):
             for name in names:
                 counts = []
                 for entry in (little, big):
-                    argv = readers(args.build, entry, args.capacity).get(name)
+                    argv = readers(args.build, entry, args.capacity, args.baseline).get(name)
                     if not argv:
                         break
                     tag = os.path.basename(os.path.dirname(entry["path"]))
@@ -216,6 +238,11 @@ def main():
     ap.add_argument("--clock", choices=["wall", "cpu"], default="wall",
                     help="rate from elapsed time, or from the process's CPU time (steadier on a busy machine)")
     ap.add_argument("--only", help="comma-separated input names to run")
+    ap.add_argument("--stat", choices=["median", "best"], default="median",
+                    help="medians of the rounds (rates, and ratios within each round), or each reader's best "
+                    "round (on a machine whose speed drifts between runs, the steadier figure)")
+    ap.add_argument("--baseline", help="another build directory (an earlier commit) whose library is run in the "
+                    "same rounds: adds its rate, its ratios and quillar/baseline")
     ap.add_argument("--smoke", action="store_true", help="tiny inputs, one round (for CI)")
     ap.add_argument("--callgrind", action="store_true", help="instruction counts instead of timing")
     ap.add_argument("--keep", help="with --callgrind: keep the profiles in this directory (callgrind_annotate)")

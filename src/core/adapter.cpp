@@ -70,19 +70,31 @@ bool merge(GstAdapter *a, guint32 size) {
   }
   if (run < need || last == first) return false;
   GstBuffer *parent = head->parent;
-  GstBuffer *joined = gst_buffer_create_sub(parent, static_cast<guint32>(head->data - parent->data),
-                                            static_cast<guint32>(run));
-  if (!joined) return false;
-  GstBuffer *tail = node_buffer(last);
-  joined->timestamp = head->timestamp;
-  joined->offset = head->offset;
+  // A head only the adapter holds, with nothing attached, simply grows over
+  // the run (a join per read block on streams of small packets); otherwise
+  // the run becomes a new sub-buffer.
   guint64 duration = 0;
   for (GSList *node = first; node != last->next && duration != kNone; node = node->next) {
     const guint64 d = node_buffer(node)->duration;
     duration = d == kNone ? kNone : duration + d;
   }
+  const guint64 offset_end = node_buffer(last)->offset_end;
+  const bool grow = head->refcount == 1 && !head->caps && !(head->attached && *head->attached);
+  GstBuffer *joined;
+  if (grow) {
+    joined = gst_buffer_ref(head);
+    joined->size = static_cast<guint32>(run);
+    joined->duration = kNone;  // as for a new sub-buffer of part of a parent
+    joined->offset_end = kNone;
+  } else {
+    joined = gst_buffer_create_sub(parent, static_cast<guint32>(head->data - parent->data),
+                                   static_cast<guint32>(run));
+    if (!joined) return false;
+    joined->timestamp = head->timestamp;
+    joined->offset = head->offset;
+  }
   if (duration != kNone) joined->duration = duration;
-  if (tail->offset_end != kNone) joined->offset_end = tail->offset_end;
+  if (offset_end != kNone) joined->offset_end = offset_end;
   // The run's first node carries the joined buffer; the others go.
   GSList *node = first->next;
   first->next = last->next;
