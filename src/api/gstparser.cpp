@@ -230,9 +230,10 @@ int32_t GSTPARSER_BitStrBufFill(ParserContext *context, uint8_t *destination, ui
       break;
     }
     if (output->frames) {
-      auto *frame = static_cast<GstBuffer *>(g_slist_nth_data(output->frames, 0));
-      output->frames = g_slist_delete_link(output->frames, output->frames);
-      context->current = frame;
+      GSList *head = output->frames;
+      context->current = static_cast<GstBuffer *>(head->data);
+      output->frames = head->next;
+      free(head);
       info->buffer_kind = BUFFER_KIND_FRAME;
       break;
     }

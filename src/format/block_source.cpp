@@ -25,13 +25,13 @@ bool ends_at_cut(const GstAdapter *adapter, const BlockSource *source) {
 }  // namespace
 
 void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
-  if (!source || !adapter || size > kMaxAwaitedRecord) return;
+  if (!source || !adapter || size < kMinAwaitedRecord || size > kMaxAwaitedRecord) return;
   const uint32_t queued = adapter->total_size;
   if (queued >= size) return;
   const uint32_t blocks = (size - queued + kReadBlockSize - 1) / kReadBlockSize;
   // Room for the record, and for at least a usual parent's worth of blocks
-  // after what has arrived (the records behind a short one), so that short
-  // records do not move a parent at every block. At most 16 MiB + 8 KiB.
+  // after what has arrived (the records behind a short one), so that records
+  // of a block or two do not move a parent at every block.
   const uint32_t wanted = blocks * kReadBlockSize;
   uint32_t room = queued + (wanted > kReadParentSize ? wanted : kReadParentSize);
   // Parents of a MiB or more come in whole MiB, so that the next record's

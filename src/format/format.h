@@ -81,8 +81,12 @@ struct BlockSource {
   uint32_t used;      // bytes of parent already cut into blocks
 };
 
-// Records up to this size are gathered in one allocation as they are read;
-// longer ones are joined when complete, as without a block source.
+// Records from kMinAwaitedRecord up to kMaxAwaitedRecord bytes are gathered
+// in one allocation as they are read. Longer ones are joined when complete,
+// as without a block source; so are shorter ones, for which copying the
+// record costs less than moving the parent (two allocations and a copy of
+// what has arrived, measured with 1-2 KB IVF frames).
+constexpr uint32_t kMinAwaitedRecord = 16u << 10;
 constexpr uint32_t kMaxAwaitedRecord = 16u << 20;
 
 // Called by a format that waits for the first `size` bytes of its adapter
@@ -92,8 +96,8 @@ constexpr uint32_t kMaxAwaitedRecord = 16u << 20;
 // one block) to the start of a new parent sized for the record rounded up to
 // whole blocks, and makes it the source's parent: the blocks that complete
 // the record are then cut from it, and the record is taken as a sub-buffer.
-// Does nothing without a source, for records over kMaxAwaitedRecord, or when
-// out of memory (the record is then joined as usual). Queued bytes, their
+// Does nothing without a source, for records outside kMinAwaitedRecord to
+// kMaxAwaitedRecord bytes, or when out of memory (the record is then joined as usual). Queued bytes, their
 // order and the adapter's counts are unchanged; pointers from earlier peeks
 // are not valid afterwards.
 void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source);
