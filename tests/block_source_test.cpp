@@ -5,6 +5,8 @@
 // instead of copying it together. The frames and their bytes are the same.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 
 #include "demux/avi/gstavidemux.h"
 #include "demux/flv/flvdemux.h"
@@ -25,21 +27,36 @@ using quillar::BlockSource;
 
 namespace {
 
-// The next block of `file` from `at`, cut as the front end cuts it: an 8 KiB
-// span of the source's parent, a new 32 KiB parent when it has no room.
-GstBuffer *cut_block(BlockSource *source, const Bytes &file, size_t *at) {
-  if (!source->parent || source->parent->size - source->used < quillar::kReadBlockSize) {
-    gst_buffer_unref(source->parent);
-    source->parent = gst_buffer_new_and_alloc(quillar::kReadParentSize);
-    source->used = 0;
+// Cuts blocks as the front end does: 8 KiB spans of the source's parent, a
+// new 32 KiB parent when it has no room. Keeps every parent it cut from (so
+// that no other buffer can take one's address), to tell a frame that lies
+// in read blocks from one copied together.
+struct Cutter {
+  BlockSource source{};
+  std::vector<GstBuffer *> parents;
+
+  ~Cutter() {
+    for (GstBuffer *p : parents) gst_buffer_unref(p);
+    gst_buffer_unref(source.parent);
   }
-  GstBuffer *block = gst_buffer_create_sub(source->parent, source->used, quillar::kReadBlockSize);
-  source->used += quillar::kReadBlockSize;
-  block->size = static_cast<uint32_t>(std::min<size_t>(block->size, file.size() - *at));
-  memcpy(block->data, file.data() + *at, block->size);
-  *at += block->size;
-  return block;
-}
+  GstBuffer *cut(const Bytes &file, size_t *at) {
+    if (!source.parent || source.parent->size - source.used < quillar::kReadBlockSize) {
+      gst_buffer_unref(source.parent);
+      source.parent = gst_buffer_new_and_alloc(quillar::kReadParentSize);
+      source.used = 0;
+    }
+    if (parents.empty() || parents.back() != source.parent) parents.push_back(gst_buffer_ref(source.parent));
+    GstBuffer *block = gst_buffer_create_sub(source.parent, source.used, quillar::kReadBlockSize);
+    source.used += quillar::kReadBlockSize;
+    block->size = static_cast<uint32_t>(std::min<size_t>(block->size, file.size() - *at));
+    memcpy(block->data, file.data() + *at, block->size);
+    *at += block->size;
+    return block;
+  }
+  bool read_in_place(const GstBuffer *frame) const {
+    return std::find(parents.begin(), parents.end(), frame->parent) != parents.end();
+  }
+};
 
 struct Gathered {
   std::vector<Bytes> frames;
@@ -61,23 +78,21 @@ struct Gathered {
 // kCode: the video standard, for a format that chooses its track by it.
 template <typename State, const quillar::FormatDescriptor &kFormat, uint32_t kCode = 0>
 Gathered gather(const Bytes &file) {
+  Cutter cutter;
   ChainDriver<State, kFormat> d;
-  BlockSource source{};
-  kFormat.bind_blocks(&d.state, &source);
+  kFormat.bind_blocks(&d.state, &cutter.source);
   if constexpr (kCode != 0) kFormat.bind_standard(&d.state, kCode);
   Gathered run;
   auto collect = [&] {
     for (GSList *l = d.out.frames; l; l = l->next)
-      run.copied.push_back(static_cast<GstBuffer *>(l->data)->parent == nullptr);
+      run.copied.push_back(!cutter.read_in_place(static_cast<GstBuffer *>(l->data)));
     for (Bytes &f : d.take_frames()) run.frames.push_back(std::move(f));
   };
   for (size_t at = 0; at < file.size();) {
-    EXPECT_EQ(d.chain(&d.out, cut_block(&source, file, &at)), CHAIN_OK);
+    EXPECT_EQ(d.chain(&d.out, cutter.cut(file, &at)), CHAIN_OK);
     do collect(); while (d.drain() == CHAIN_OK && d.out.frames);
   }
   collect();
-  d.reset(&d.out);  // before the source's parent goes
-  gst_buffer_unref(source.parent);
   return run;
 }
 

@@ -192,11 +192,8 @@ Status ebml_header(const uint8_t *data, size_t size) {
 }
 
 Status hold_element(MkvState *s) {
-  const auto size = static_cast<uint32_t>(s->remaining);  // at most kMaxBlock
-  if (gst_adapter_available(s->adapter) < size) {
-    await_record(s->adapter, size, s->blocks);
-    return Status::kNeedMoreData;
-  }
+  if (gst_adapter_available(s->adapter) < s->remaining) return Status::kNeedMoreData;
+  const auto size = static_cast<uint32_t>(s->remaining);
   const uint8_t *data = size ? gst_adapter_peek(s->adapter, size) : nullptr;
   if (size && !data) return Status::kNoMemory;
   const Status st = s->element_id == kIdEbml ? ebml_header(data, size) : read_tracks(s, data, size);
@@ -227,8 +224,11 @@ Status block_header(MkvState *s) {
 }
 
 Status take_block(MkvState *s) {
-  if (gst_adapter_available(s->adapter) < s->remaining) return Status::kNeedMoreData;
-  const auto size = static_cast<uint32_t>(s->remaining);
+  const auto size = static_cast<uint32_t>(s->remaining);  // at most kMaxBlock
+  if (gst_adapter_available(s->adapter) < size) {
+    await_record(s->adapter, size, s->blocks);
+    return Status::kNeedMoreData;
+  }
   GstBuffer *block = gst_adapter_take_buffer(s->adapter, size);
   if (!block) return Status::kNoMemory;
   s->offset += size;
