@@ -47,8 +47,9 @@ void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
   // The parent in use is let go before the new one is allocated, so that
   // the allocator can give the new one the old one's place: each record's
   // parent (often 64 KiB or more) freed only after the next is allocated
-  // makes glibc trim and regrow the heap top at every record (about 10 000
-  // page faults per 512 MiB of 45-75 KB frames, against about 900). What
+  // makes glibc trim and regrow the heap top at every record (about 10 600
+  // page faults per 512 MiB of 45-75 KB frames, against about 400 this way,
+  // which also measured 7 % faster in spite of its second small copy). What
   // has arrived waits meanwhile in a small buffer of its own.
   if (queued > 0) {
     GstBuffer *waiting = gst_buffer_new_and_alloc(queued);

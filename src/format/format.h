@@ -92,14 +92,14 @@ constexpr uint32_t kMaxAwaitedRecord = 16u << 20;
 // Called by a format that waits for the first `size` bytes of its adapter
 // to arrive as one record (a frame with its header), when fewer have. Unless
 // the queued bytes already lie at the end of the source's parent with room
-// for the rest, it moves them (a copy of what has arrived, normally part of
-// one block) to the start of a new parent sized for the record rounded up to
-// whole blocks, and makes it the source's parent: the blocks that complete
-// the record are then cut from it, and the record is taken as a sub-buffer.
+// for the rest, it moves them (what has arrived, normally part of one block)
+// to the start of a new parent sized for the record rounded up to whole
+// blocks, and makes it the source's parent: the blocks that complete the
+// record are then cut from it, and the record is taken as a sub-buffer.
 // Does nothing without a source, for records outside kMinAwaitedRecord to
-// kMaxAwaitedRecord bytes, or when out of memory (the record is then joined as usual). Queued bytes, their
-// order and the adapter's counts are unchanged; pointers from earlier peeks
-// are not valid afterwards.
+// kMaxAwaitedRecord bytes, or when out of memory (the record is then joined
+// as usual). Queued bytes, their order and the adapter's counts are
+// unchanged; pointers from earlier peeks are not valid afterwards.
 void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source);
 
 // One format, as the front end, the tools' tests and the fuzz targets see it.
