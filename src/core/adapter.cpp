@@ -24,6 +24,17 @@ void clear_scan(GstAdapter *a) {
   a->extra->scan_node = nullptr;
 }
 
+// Releases the queued nodes from `node` up to (not including) `stop`, and
+// their buffers.
+void release_nodes(GSList *node, const GSList *stop) {
+  while (node != stop) {
+    GSList *next = node->next;
+    gst_buffer_unref(node_buffer(node));
+    free(node);
+    node = next;
+  }
+}
+
 // Whether `a` and `b` are adjacent spans of one parent's memory.
 bool is_span(const GstBuffer *a, const GstBuffer *b) {
   return a && b && a->refcount > 0 && b->refcount > 0 && a->parent && a->parent == b->parent &&
@@ -69,16 +80,15 @@ bool merge(GstAdapter *a, guint32 size) {
     run += node_buffer(last)->size;
   }
   if (run < need || last == first) return false;
-  GstBuffer *parent = head->parent;
-  // A head only the adapter holds, with nothing attached, simply grows over
-  // the run (a join per read block on streams of small packets); otherwise
-  // the run becomes a new sub-buffer.
   guint64 duration = 0;
   for (GSList *node = first; node != last->next && duration != kNone; node = node->next) {
     const guint64 d = node_buffer(node)->duration;
     duration = d == kNone ? kNone : duration + d;
   }
   const guint64 offset_end = node_buffer(last)->offset_end;
+  // A head only the adapter holds, with nothing attached, simply grows over
+  // the run (a join per read block on streams of small packets); otherwise
+  // the run becomes a new sub-buffer.
   const bool grow = head->refcount == 1 && !head->caps && !(head->attached && *head->attached);
   GstBuffer *joined;
   if (grow) {
@@ -87,6 +97,7 @@ bool merge(GstAdapter *a, guint32 size) {
     joined->duration = kNone;  // as for a new sub-buffer of part of a parent
     joined->offset_end = kNone;
   } else {
+    GstBuffer *parent = head->parent;
     joined = gst_buffer_create_sub(parent, static_cast<guint32>(head->data - parent->data),
                                    static_cast<guint32>(run));
     if (!joined) return false;
@@ -96,15 +107,10 @@ bool merge(GstAdapter *a, guint32 size) {
   if (duration != kNone) joined->duration = duration;
   if (offset_end != kNone) joined->offset_end = offset_end;
   // The run's first node carries the joined buffer; the others go.
-  GSList *node = first->next;
+  GSList *rest = first->next;
   first->next = last->next;
   if (a->buffers_tail == last) a->buffers_tail = first;
-  while (node != first->next) {
-    GSList *next = node->next;
-    gst_buffer_unref(node_buffer(node));
-    free(node);
-    node = next;
-  }
+  release_nodes(rest, first->next);
   gst_buffer_unref(head);
   first->data = joined;
   clear_scan(a);
@@ -199,12 +205,7 @@ bool adapter_push(GstAdapter *adapter, GstBuffer *buffer) {
 
 void adapter_requeue(GstAdapter *adapter, GstBuffer *buffer) {
   GSList *first = adapter->buffers;
-  for (GSList *node = first->next; node;) {
-    GSList *next = node->next;
-    gst_buffer_unref(node_buffer(node));
-    free(node);
-    node = next;
-  }
+  release_nodes(first->next, nullptr);
   gst_buffer_unref(node_buffer(first));
   first->data = buffer;
   first->next = nullptr;
@@ -231,13 +232,7 @@ GstAdapter *gst_adapter_new(void) {
 
 void gst_adapter_clear(GstAdapter *adapter) {
   if (!adapter) return;
-  GSList *node = adapter->buffers;
-  while (node) {
-    GSList *next = node->next;
-    gst_buffer_unref(node_buffer(node));
-    free(node);
-    node = next;
-  }
+  release_nodes(adapter->buffers, nullptr);
   adapter->buffers = nullptr;
   adapter->buffers_tail = nullptr;
   adapter->total_size = 0;

@@ -22,6 +22,14 @@ bool ends_at_cut(const GstAdapter *adapter, const BlockSource *source) {
          first->data + adapter->head_skip + adapter->total_size == parent->data + source->used;
 }
 
+// Copies the adapter's `queued` bytes into `into` (a new buffer of that
+// size, or a span of one) and queues it in their place.
+void requeue_copy(GstAdapter *adapter, GstBuffer *into, uint32_t queued) {
+  gst_adapter_copy(adapter, into->data, 0, queued);
+  into->timestamp = into->duration = into->offset = into->offset_end = 0;
+  adapter_requeue(adapter, into);
+}
+
 }  // namespace
 
 void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
@@ -41,7 +49,7 @@ void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
   // with whole MiB).
   if (room >= kBigParentStep) room = (room + kBigParentStep - 1) / kBigParentStep * kBigParentStep;
   GstBuffer *parent = source->parent;
-  const bool fits = parent && source->used + blocks * kReadBlockSize <= parent->size;
+  const bool fits = parent && source->used + wanted <= parent->size;
   if (fits && (queued == 0 || ends_at_cut(adapter, source))) return;
 
   // The parent in use is let go before the new one is allocated, so that
@@ -54,9 +62,7 @@ void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
   if (queued > 0) {
     GstBuffer *waiting = gst_buffer_new_and_alloc(queued);
     if (!waiting) return;
-    gst_adapter_copy(adapter, waiting->data, 0, queued);
-    waiting->timestamp = waiting->duration = waiting->offset = waiting->offset_end = 0;
-    adapter_requeue(adapter, waiting);
+    requeue_copy(adapter, waiting, queued);
   }
   gst_buffer_unref(source->parent);
   source->parent = nullptr;
@@ -68,9 +74,7 @@ void await_record(GstAdapter *adapter, uint32_t size, BlockSource *source) {
       gst_buffer_unref(moved);
       return;
     }
-    head->timestamp = head->duration = head->offset = head->offset_end = 0;
-    gst_adapter_copy(adapter, head->data, 0, queued);
-    adapter_requeue(adapter, head);
+    requeue_copy(adapter, head, queued);
   }
   source->parent = moved;
   source->used = queued;
